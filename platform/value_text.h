@@ -1,0 +1,22 @@
+// Values turned into text, and the calendar of the date scale.
+#pragma once
+
+#include <string>
+
+#include "platform/host.h"
+#include "platform/value.h"
+
+namespace toverak {
+
+// The calendar date and time of a day number (days since 30 December 1899, the fraction the
+// time of day), rounded to the nearest second; a negative day number keeps its fraction as the
+// time of that earlier day.
+LocalDateTime DateFromDays(double days);
+
+// The general text form of a value, with fixed settings: Null empty, text unchanged, whole
+// numbers in plain decimal, True / False, Single to 7 and Double to 15 significant digits with
+// "." and no trailing zeros, Currency and Decimal exact, dates as YYYY-MM-DD HH:MM:SS (the date
+// alone at midnight, the time alone on day zero), GUIDs in braces, bytes as hexadecimal pairs.
+std::string GeneralText(const Value& value);
+
+}  // namespace toverak

@@ -1,0 +1,17 @@
+// The restore run: the live database refilled from the backup file, table by table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runlog/program.h"
+
+namespace toverak {
+
+// Restores the 13 tables of the plan from the backup at RestoreFilePath into the database of
+// TargetConnString. RestoreOk is true (-1) only when every table is done; ProgressText receives
+// the progress lines, and the completion lines when the run completes.
+void RestoreTables(Program& program, const std::string& RestoreFilePath, int16_t& RestoreOk,
+                   std::string& ProgressText);
+
+}  // namespace toverak

@@ -1,0 +1,26 @@
+// A temporary folder for a test, removed with everything in it when the test ends.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace toverak {
+
+class TempFolder {
+ public:
+  TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder();
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes `contents` to `name` inside the folder and returns its path.
+  std::filesystem::path Write(const std::string& name, const std::string& contents) const;
+  // The whole contents of `name` inside the folder.
+  std::string Read(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace toverak
