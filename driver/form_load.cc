@@ -17,9 +17,9 @@ ExitStatus HandleRunFailure(Program& program, const std::string& RestoreFilePath
   Host& host = program.env.host;
   host.ReportToConsole("Toverak: " + description);
   try {
-    WriteLogGroup(program, FileMode::kAppend,
-                  {LogTimestamp(host) + "\t" + " Argument Error",
-                   "CommandLine = " + RestoreFilePath});
+    WriteLogGroup(
+        program, FileMode::kAppend,
+        {LogTimestamp(host) + "\t" + " Argument Error", "CommandLine = " + RestoreFilePath});
   } catch (const std::exception& failure) {
     host.ReportToConsole("Toverak: the run log cannot be written: " + std::string(failure.what()));
     return kLogUnwritable;

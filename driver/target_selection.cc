@@ -28,8 +28,7 @@ bool TruthOfText(const std::string& text) {
   throw RaisedError("Type mismatch");
 }
 
-const Value& SettingValue(const LocalSettings& settings, const std::string& column,
-                          Value& holder) {
+const Value& SettingValue(const LocalSettings& settings, const std::string& column, Value& holder) {
   holder = settings.table->GetFields().Item(column).GetValue();
   return holder;
 }
@@ -40,13 +39,20 @@ bool TruthOf(const Value& value) {
   return std::visit(
       [](const auto& v) -> bool {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, Null>) return false;
-        else if constexpr (std::is_arithmetic_v<T>) return v != 0;
-        else if constexpr (std::is_same_v<T, Currency>) return v.scaled != 0;
-        else if constexpr (std::is_same_v<T, Decimal>) return v.low != 0 || v.high != 0;
-        else if constexpr (std::is_same_v<T, Date>) return v.days != 0;
-        else if constexpr (std::is_same_v<T, std::string>) return TruthOfText(v);
-        else throw RaisedError("Type mismatch");
+        if constexpr (std::is_same_v<T, Null>)
+          return false;
+        else if constexpr (std::is_arithmetic_v<T>)
+          return v != 0;
+        else if constexpr (std::is_same_v<T, Currency>)
+          return v.scaled != 0;
+        else if constexpr (std::is_same_v<T, Decimal>)
+          return v.low != 0 || v.high != 0;
+        else if constexpr (std::is_same_v<T, Date>)
+          return v.days != 0;
+        else if constexpr (std::is_same_v<T, std::string>)
+          return TruthOfText(v);
+        else
+          throw RaisedError("Type mismatch");
       },
       value);
 }

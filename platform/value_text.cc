@@ -113,17 +113,28 @@ std::string GeneralText(const Value& value) {
   return std::visit(
       [](const auto& v) -> std::string {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, Null>) return "";
-        else if constexpr (std::is_same_v<T, bool>) return v ? "True" : "False";
-        else if constexpr (std::is_same_v<T, float>) return FloatText(v, 7);
-        else if constexpr (std::is_same_v<T, double>) return FloatText(v, 15);
-        else if constexpr (std::is_integral_v<T>) return std::to_string(v);
-        else if constexpr (std::is_same_v<T, Currency>) return CurrencyText(v);
-        else if constexpr (std::is_same_v<T, Decimal>) return DecimalText(v);
-        else if constexpr (std::is_same_v<T, Date>) return DateText(v);
-        else if constexpr (std::is_same_v<T, std::string>) return v;
-        else if constexpr (std::is_same_v<T, Bytes>) return BytesText(v);
-        else return GuidText(v);
+        if constexpr (std::is_same_v<T, Null>)
+          return "";
+        else if constexpr (std::is_same_v<T, bool>)
+          return v ? "True" : "False";
+        else if constexpr (std::is_same_v<T, float>)
+          return FloatText(v, 7);
+        else if constexpr (std::is_same_v<T, double>)
+          return FloatText(v, 15);
+        else if constexpr (std::is_integral_v<T>)
+          return std::to_string(v);
+        else if constexpr (std::is_same_v<T, Currency>)
+          return CurrencyText(v);
+        else if constexpr (std::is_same_v<T, Decimal>)
+          return DecimalText(v);
+        else if constexpr (std::is_same_v<T, Date>)
+          return DateText(v);
+        else if constexpr (std::is_same_v<T, std::string>)
+          return v;
+        else if constexpr (std::is_same_v<T, Bytes>)
+          return BytesText(v);
+        else
+          return GuidText(v);
       },
       value);
 }

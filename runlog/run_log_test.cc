@@ -13,8 +13,8 @@ TEST(PauseWithEvents, SleepsInWholeStepsOfTenMilliseconds) {
     int16_t ms;
     int steps;
   };
-  for (const Case c : {Case{-5, 0}, Case{0, 0}, Case{9, 0}, Case{10, 1}, Case{19, 1},
-                       Case{200, 20}, Case{205, 20}}) {
+  for (const Case c : {Case{-5, 0}, Case{0, 0}, Case{9, 0}, Case{10, 1}, Case{19, 1}, Case{200, 20},
+                       Case{205, 20}}) {
     FakeHost host;
     PauseWithEvents(host, c.ms);
     EXPECT_EQ(host.SleptMs(), c.steps * 10) << c.ms;
@@ -37,10 +37,9 @@ TEST(LogGroup, TruncatesOnlyInItsModeAndEndsEveryEntryWithCrLf) {
   WriteLogGroup(fake.program, FileMode::kAppend, {"a", "b\r\nc", ""});
   EXPECT_EQ(fake.Log(), "first\r\na\r\nb\r\nc\r\n\r\n");
   EXPECT_EQ(fake.host.trace,
-            (std::vector<std::string>{"truncate /opt/narvel/Toverak.log",
-                                      "close /opt/narvel/Toverak.log", "pause 200",
-                                      "append /opt/narvel/Toverak.log",
-                                      "close /opt/narvel/Toverak.log", "pause 200"}));
+            (std::vector<std::string>{
+                "truncate /opt/narvel/Toverak.log", "close /opt/narvel/Toverak.log", "pause 200",
+                "append /opt/narvel/Toverak.log", "close /opt/narvel/Toverak.log", "pause 200"}));
 }
 
 TEST(LogGroup, ATextEndingInCrLfIsFollowedByAnEmptyLine) {

@@ -42,8 +42,9 @@ class FakeFields : public Fields {
   int32_t Count() const override { return int32_t(fields_.size()); }
   const Field& Item(int32_t position) const override {
     if (position < 0 || size_t(position) >= fields_.size()) {
-      throw RaisedError("Item cannot be found in the collection corresponding to the requested "
-                        "name or ordinal.");
+      throw RaisedError(
+          "Item cannot be found in the collection corresponding to the requested "
+          "name or ordinal.");
     }
     return fields_[size_t(position)];
   }
@@ -51,8 +52,9 @@ class FakeFields : public Fields {
     for (const FakeField& field : fields_) {
       if (field.Name() == name) return field;
     }
-    throw RaisedError("Item cannot be found in the collection corresponding to the requested "
-                      "name or ordinal.");
+    throw RaisedError(
+        "Item cannot be found in the collection corresponding to the requested "
+        "name or ordinal.");
   }
 
  private:
@@ -198,6 +200,8 @@ std::unique_ptr<Connection> FakeDatabase::NewConnection() {
   return std::make_unique<FakeConnection>(sources_);
 }
 
-std::unique_ptr<Recordset> FakeDatabase::NewRecordset() { return std::make_unique<FakeRecordset>(); }
+std::unique_ptr<Recordset> FakeDatabase::NewRecordset() {
+  return std::make_unique<FakeRecordset>();
+}
 
 }  // namespace toverak

@@ -31,8 +31,8 @@ class FakeTextFile : public TextFile {
 FakeHost::FakeHost() { SetClock(2026, 12, 8, 4, 35, 33, 125); }
 
 void FakeHost::SetClock(int year, int month, int day, int hour, int minute, int second, int ms) {
-  const sys_days date{year_month_day{std::chrono::year{year}, std::chrono::month(month),
-                                     std::chrono::day(day)}};
+  const sys_days date{
+      year_month_day{std::chrono::year{year}, std::chrono::month(month), std::chrono::day(day)}};
   clock_ms_ = date.time_since_epoch().count() * kMsPerDay +
               ((hour * 60 + minute) * 60 + second) * 1000 + ms;
 }

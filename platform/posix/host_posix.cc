@@ -58,8 +58,12 @@ class PosixHost : public Host {
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    return LocalDateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                         local.tm_hour,        local.tm_min,     local.tm_sec,
+    return LocalDateTime{local.tm_year + 1900,
+                         local.tm_mon + 1,
+                         local.tm_mday,
+                         local.tm_hour,
+                         local.tm_min,
+                         local.tm_sec,
                          int(now.tv_nsec / 1'000'000)};
   }
 
@@ -89,7 +93,8 @@ class PosixHost : public Host {
     if (pattern.empty()) return std::nullopt;
     const size_t slash = pattern.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : pattern.substr(0, slash + 1);
-    const std::string name_pattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    const std::string name_pattern =
+        slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     DIR* dir = opendir(folder.c_str());
     if (!dir) {
       if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
