@@ -8,6 +8,9 @@
 
 namespace toverak {
 
+// The connection string of the backup file: the Jet provider and the path, unchanged.
+std::string BackupConnectionString(const std::string& RestoreFilePath);
+
 // Restores the 13 tables of the plan from the backup at RestoreFilePath into the database of
 // TargetConnString. RestoreOk is true (-1) only when every table is done; ProgressText receives
 // the progress lines, and the completion lines when the run completes.

@@ -1,0 +1,66 @@
+#include "restore/render_field_value.h"
+
+#include <cstdio>
+
+#include "platform/value_text.h"
+
+namespace toverak {
+namespace {
+
+std::string DateRuleText(const Date& date) {
+  const LocalDateTime at = DateFromDays(date.days);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", at.year, at.month, at.day,
+                at.hour, at.minute, at.second);
+  return text;
+}
+
+std::string QuotedText(const std::string& text) {
+  std::string literal = "'";
+  for (char c : text) {
+    literal += c;
+    if (c == '\'') literal += '\'';
+  }
+  return literal + "'";
+}
+
+std::string ValueRendering(Host& host, int32_t type, const Value& value, bool date_rule) {
+  if (date_rule && type == ado_type::kDate && std::holds_alternative<Date>(value)) {
+    return DateRuleText(std::get<Date>(value));
+  }
+  return host.ValueText(value);
+}
+
+}  // namespace
+
+std::string RenderFieldValue(Host& host, const Field& field, bool date_rule) {
+  return ValueRendering(host, field.Type(), field.GetValue(), date_rule);
+}
+
+std::string FieldLiteral(Host& host, const Field& field, bool date_rule) {
+  const Value value = field.GetValue();
+  if (IsNull(value)) return "NULL";
+  return QuotedText(ValueRendering(host, field.Type(), value, date_rule));
+}
+
+std::string RowStatement(Host& host, const std::string& prefix, const Fields& fields,
+                         int32_t first_position, bool date_rule) {
+  std::string statement = prefix;
+  for (int32_t position = first_position; position < fields.Count(); ++position) {
+    if (position > first_position) statement += ", ";
+    statement += FieldLiteral(host, fields.Item(position), date_rule);
+  }
+  return statement + ")";
+}
+
+std::string UpdateStatement(Host& host, const std::string& table,
+                            const std::vector<std::string>& columns, const Fields& fields) {
+  std::string statement = "UPDATE " + table + " SET ";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i > 0) statement += ",";
+    statement += columns[i] + " = " + FieldLiteral(host, fields.Item(columns[i]), false);
+  }
+  return statement;
+}
+
+}  // namespace toverak
