@@ -14,3 +14,6 @@ target_link_libraries(toverak_posix PUBLIC toverak_core PkgConfig::LIBMDB PkgCon
 
 add_executable(toverak platform/posix/main_posix.cc)
 target_link_libraries(toverak PRIVATE toverak_posix)
+
+add_executable(toverak-check platform/posix/check_main_posix.cc)
+target_link_libraries(toverak-check PRIVATE toverak_posix)

@@ -31,6 +31,12 @@ const std::vector<std::string>& DiscAgtColumns() {
   return columns;
 }
 
+const std::vector<std::string>* MergedColumnsOf(const std::string& table) {
+  if (table == "Settings") return &SettingsColumns();
+  if (table == "DiscAgt") return &DiscAgtColumns();
+  return nullptr;
+}
+
 void MergeSingleRowTable(RestoreRun& run, const std::string& table,
                          const std::vector<std::string>& columns) {
   OpenBackupTable(run, table);

@@ -39,9 +39,7 @@ StepOutcome RunPlanStep(RestoreRun& run, const PlanStep& step) {
     case Method::kWholeTableWithDates:
       return CopyWholeTable(run, step.table, true);
     case Method::kSingleRow:
-      MergeSingleRowTable(
-          run, step.table,
-          std::string(step.table) == "Settings" ? SettingsColumns() : DiscAgtColumns());
+      MergeSingleRowTable(run, step.table, *MergedColumnsOf(step.table));
       return StepOutcome::kDone;
     case Method::kEventLog:
       return CopyEventLogTable(run);
@@ -92,6 +90,12 @@ void Restore_Err_Handler(RestoreRun& run, const std::string& description) {
 }
 
 }  // namespace
+
+std::vector<std::string> PlanTables() {
+  std::vector<std::string> tables;
+  for (const PlanStep& step : kPlan) tables.push_back(step.table);
+  return tables;
+}
 
 std::string BackupConnectionString(const std::string& RestoreFilePath) {
   return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + RestoreFilePath +

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runlog/program.h"
 
@@ -10,6 +11,9 @@ namespace toverak {
 
 // The connection string of the backup file: the Jet provider and the path, unchanged.
 std::string BackupConnectionString(const std::string& RestoreFilePath);
+
+// The tables of the plan, in the order in which they are restored.
+std::vector<std::string> PlanTables();
 
 // Restores the 13 tables of the plan from the backup at RestoreFilePath into the database of
 // TargetConnString. RestoreOk is true (-1) only when every table is done; ProgressText receives

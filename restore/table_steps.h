@@ -25,6 +25,9 @@ StepOutcome CopyEventLogTable(RestoreRun& run);
 const std::vector<std::string>& SettingsColumns();
 const std::vector<std::string>& DiscAgtColumns();
 
+// The column list of a single-row settings table; null for every other table.
+const std::vector<std::string>* MergedColumnsOf(const std::string& table);
+
 // The query that reads the backup's event log.
 extern const char kEventLogQuery[];
 
