@@ -1,6 +1,7 @@
 #include "restore/backup_check.h"
 
 #include "platform/error.h"
+#include "platform/forwarding_database.h"
 #include "restore/restore_tables.h"
 #include "restore/table_steps.h"
 
@@ -12,67 +13,45 @@ const char kRecordingTarget[] = "toverak-check: statements are recorded, not sen
 
 // A connection that records the statements given to it when its string names the recording
 // target, and is a real connection otherwise.
-class CheckConnection : public Connection {
+class CheckConnection : public ForwardingConnection {
  public:
   CheckConnection(std::unique_ptr<Connection> real, std::vector<std::string>& statements)
-      : real_(std::move(real)), statements_(statements) {}
+      : ForwardingConnection(std::move(real)), statements_(statements) {}
   void SetConnectionString(const std::string& text) override {
     recording_ = text == kRecordingTarget;
-    real_->SetConnectionString(text);
+    ForwardingConnection::SetConnectionString(text);
   }
-  void SetConnectionTimeout(int32_t seconds) override { real_->SetConnectionTimeout(seconds); }
   void Open() override {
     if (recording_) {
       open_ = true;
     } else {
-      real_->Open();
+      ForwardingConnection::Open();
     }
   }
   std::unique_ptr<Recordset> Execute(const std::string& statement) override {
-    if (!recording_) return real_->Execute(statement);
+    if (!recording_) return ForwardingConnection::Execute(statement);
     statements_.push_back(statement);
     return nullptr;
   }
-  int32_t ErrorsCount() const override { return recording_ ? 0 : real_->ErrorsCount(); }
+  int32_t ErrorsCount() const override {
+    return recording_ ? 0 : ForwardingConnection::ErrorsCount();
+  }
   int32_t State() const override {
     if (recording_) return open_ ? ado::kStateOpen : ado::kStateClosed;
-    return real_->State();
+    return ForwardingConnection::State();
   }
   void Close() override {
     if (recording_) {
       open_ = false;
     } else {
-      real_->Close();
+      ForwardingConnection::Close();
     }
   }
-  Connection& Real() { return *real_; }
 
  private:
-  std::unique_ptr<Connection> real_;
   std::vector<std::string>& statements_;
   bool recording_ = false;
   bool open_ = false;
-};
-
-// A real recordset, opened on the real connection behind a CheckConnection.
-class CheckRecordset : public Recordset {
- public:
-  explicit CheckRecordset(std::unique_ptr<Recordset> real) : real_(std::move(real)) {}
-  void SetCursorType(int32_t cursor_type) override { real_->SetCursorType(cursor_type); }
-  void SetLockType(int32_t lock_type) override { real_->SetLockType(lock_type); }
-  void Open(const std::string& source, Connection& connection, int32_t cursor_type,
-            int32_t lock_type, int32_t options) override {
-    real_->Open(source, dynamic_cast<CheckConnection&>(connection).Real(), cursor_type, lock_type,
-                options);
-  }
-  bool Eof() const override { return real_->Eof(); }
-  void MoveNext() override { real_->MoveNext(); }
-  int32_t State() const override { return real_->State(); }
-  void Close() override { real_->Close(); }
-  const Fields& GetFields() const override { return real_->GetFields(); }
-
- private:
-  std::unique_ptr<Recordset> real_;
 };
 
 class CheckDatabase : public Database {
@@ -83,7 +62,7 @@ class CheckDatabase : public Database {
     return std::make_unique<CheckConnection>(real_.NewConnection(), statements_);
   }
   std::unique_ptr<Recordset> NewRecordset() override {
-    return std::make_unique<CheckRecordset>(real_.NewRecordset());
+    return std::make_unique<ForwardingRecordset>(real_.NewRecordset());
   }
 
  private:
