@@ -7,6 +7,7 @@
 #include <systemd/sd-bus.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
