@@ -1,0 +1,211 @@
+#include "platform/posix/access/access_backend.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/posix/access/access_file.h"
+#include "platform/posix/access/access_text.h"
+#include "platform/posix/access/ordered_query.h"
+
+namespace toverak {
+namespace {
+
+const char kNoCurrentRow[] =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+    "requires a current record.";
+const char kItemNotFound[] =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+const char kObjectClosed[] = "Operation is not allowed when the object is closed.";
+const char kObjectOpen[] = "Operation is not allowed when the object is open.";
+// What Jet answers when a query names a column that the table lacks.
+const char kUnknownName[] = "No value given for one or more required parameters.";
+
+// Where the rows of a recordset come from, one at a time.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // Reads the next row into `row`; false after the last one.
+  virtual bool Next(std::vector<Value>& row) = 0;
+};
+
+class StreamedRows : public RowSource {
+ public:
+  explicit StreamedRows(std::unique_ptr<TableReader> reader) : reader_(std::move(reader)) {}
+  bool Next(std::vector<Value>& row) override { return reader_->Next(row); }
+
+ private:
+  std::unique_ptr<TableReader> reader_;
+};
+
+class HeldRows : public RowSource {
+ public:
+  explicit HeldRows(std::vector<std::vector<Value>> rows) : rows_(std::move(rows)) {}
+  bool Next(std::vector<Value>& row) override {
+    if (next_ == rows_.size()) return false;
+    row = std::move(rows_[next_++]);
+    return true;
+  }
+
+ private:
+  std::vector<std::vector<Value>> rows_;
+  size_t next_ = 0;
+};
+
+class AccessRecordset;
+
+class AccessField : public Field {
+ public:
+  AccessField(const AccessRecordset& recordset, size_t position, const ColumnFormat& column)
+      : recordset_(recordset),
+        position_(position),
+        name_(column.name),
+        type_(AdoTypeOf(column.jet_type)) {}
+  std::string Name() const override { return name_; }
+  int32_t Type() const override { return type_; }
+  Value GetValue() const override;
+
+ private:
+  const AccessRecordset& recordset_;
+  size_t position_;
+  std::string name_;
+  int32_t type_;
+};
+
+class AccessFields : public Fields {
+ public:
+  AccessFields(const AccessRecordset& recordset, const std::vector<ColumnFormat>& columns) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      fields_.emplace_back(recordset, i, columns[i]);
+      folded_names_.push_back(FoldCase(columns[i].name));
+    }
+  }
+  int32_t Count() const override { return int32_t(fields_.size()); }
+  const Field& Item(int32_t position) const override {
+    if (position < 0 || size_t(position) >= fields_.size()) throw RaisedError(kItemNotFound);
+    return fields_[size_t(position)];
+  }
+  const Field& Item(const std::string& name) const override {
+    auto found = std::find(folded_names_.begin(), folded_names_.end(), FoldCase(name));
+    if (found == folded_names_.end()) throw RaisedError(kItemNotFound);
+    return fields_[size_t(found - folded_names_.begin())];
+  }
+
+ private:
+  std::vector<AccessField> fields_;
+  std::vector<std::string> folded_names_;
+};
+
+// An open, forward-only view of rows that stands on one row at a time.
+class AccessRecordset : public Recordset {
+ public:
+  AccessRecordset(const std::vector<ColumnFormat>& columns, std::unique_ptr<RowSource> rows)
+      : rows_(std::move(rows)), fields_(*this, columns) {
+    has_row_ = rows_->Next(row_);
+  }
+  // The cursor and lock types belong to the connection that opened this recordset.
+  void SetCursorType(int32_t) override {}
+  void SetLockType(int32_t) override {}
+  void Open(const std::string&, Connection&, int32_t, int32_t, int32_t) override {
+    throw RaisedError(kObjectOpen);
+  }
+  bool Eof() const override {
+    RequireOpen();
+    return !has_row_;
+  }
+  void MoveNext() override {
+    RequireOpen();
+    if (!has_row_) throw RaisedError(kNoCurrentRow);
+    has_row_ = rows_->Next(row_);
+  }
+  int32_t State() const override { return rows_ ? ado::kStateOpen : ado::kStateClosed; }
+  void Close() override {
+    RequireOpen();
+    rows_.reset();
+    row_.clear();
+    has_row_ = false;
+  }
+  const Fields& GetFields() const override {
+    RequireOpen();
+    return fields_;
+  }
+  const Value& CurrentValue(size_t position) const {
+    RequireOpen();
+    if (!has_row_) throw RaisedError(kNoCurrentRow);
+    return row_[position];
+  }
+
+ private:
+  void RequireOpen() const {
+    if (!rows_) throw RaisedError(kObjectClosed);
+  }
+
+  std::unique_ptr<RowSource> rows_;
+  AccessFields fields_;
+  std::vector<Value> row_;
+  bool has_row_ = false;
+};
+
+Value AccessField::GetValue() const { return recordset_.CurrentValue(position_); }
+
+size_t ColumnPosition(const std::vector<ColumnFormat>& columns, const std::string& name) {
+  std::string wanted = FoldCase(name);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (FoldCase(columns[i].name) == wanted) return i;
+  }
+  throw RaisedError(kUnknownName);
+}
+
+class AccessBackend : public OpenBackend {
+ public:
+  explicit AccessBackend(std::shared_ptr<AccessFile> file) : file_(std::move(file)) {}
+
+  std::unique_ptr<Recordset> Execute(const std::string& statement) override {
+    RequireOpen();
+    std::optional<OrderedQuery> query = ParseOrderedQuery(statement);
+    if (!query) {
+      throw RaisedError(
+          "The Access reader does not run this statement (it reads files without changing them "
+          "and runs only SELECT * FROM table ORDER BY column): " +
+          statement);
+    }
+    TableReader reader(file_, query->table);
+    size_t key = ColumnPosition(reader.Columns(), query->column);
+    std::vector<std::vector<Value>> rows;
+    for (std::vector<Value> row; reader.Next(row);) rows.push_back(std::move(row));
+    bool descending = query->descending;
+    std::stable_sort(rows.begin(), rows.end(), [key, descending](const auto& a, const auto& b) {
+      return descending ? SortsBefore(b[key], a[key]) : SortsBefore(a[key], b[key]);
+    });
+    return std::make_unique<AccessRecordset>(reader.Columns(),
+                                             std::make_unique<HeldRows>(std::move(rows)));
+  }
+
+  std::unique_ptr<Recordset> OpenTable(const std::string& table) override {
+    RequireOpen();
+    auto reader = std::make_unique<TableReader>(file_, table);
+    std::vector<ColumnFormat> columns = reader->Columns();
+    return std::make_unique<AccessRecordset>(columns,
+                                             std::make_unique<StreamedRows>(std::move(reader)));
+  }
+
+  int32_t ErrorsCount() const override { return 0; }
+
+  // Recordsets still open keep the file open until they end.
+  void Close() override { file_.reset(); }
+
+ private:
+  void RequireOpen() const {
+    if (!file_) throw RaisedError(kObjectClosed);
+  }
+
+  std::shared_ptr<AccessFile> file_;
+};
+
+}  // namespace
+
+std::unique_ptr<OpenBackend> OpenAccessBackend(const std::string& path) {
+  return std::make_unique<AccessBackend>(AccessFile::Open(path));
+}
+
+}  // namespace toverak

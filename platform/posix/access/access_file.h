@@ -1,0 +1,90 @@
+// An Access file opened read-only through libmdb: its catalog, its pages read with checks
+// against the file's end, and its tables read one row at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/posix/access/access_value.h"
+#include "platform/posix/access/data_page.h"
+#include "platform/value.h"
+
+struct S_MdbTableDef;
+
+namespace toverak {
+
+class AccessFile {
+ public:
+  // Opens `path`; throws when the file is missing, unreadable, or not a Jet 3, Jet 4 or ACE
+  // database with a readable catalog.
+  static std::shared_ptr<AccessFile> Open(const std::string& path);
+  ~AccessFile();
+  AccessFile(const AccessFile&) = delete;
+  AccessFile& operator=(const AccessFile&) = delete;
+
+  const PageLayout& Layout() const { return layout_; }
+  TextEncoding Encoding() const { return encoding_; }
+  // Reads page `number` into `page`; throws when the page lies beyond the end of the file.
+  void ReadPage(uint32_t number, std::vector<uint8_t>& page) const;
+  // The whole value of a Memo or OLE field whose 12-byte head is `field`; throws when its
+  // long-value rows are missing, loop or fall short of its length.
+  std::vector<uint8_t> ReadLongValue(const ColumnFormat& column,
+                                     std::span<const uint8_t> field) const;
+  // The table definition of user or system table `name`, matched without regard to case;
+  // nullptr when the file has no such table. Free it with mdb_free_tabledef.
+  S_MdbTableDef* FindTable(const std::string& name) const;
+
+ private:
+  friend class TableReader;
+  AccessFile() = default;
+  std::span<const uint8_t> LongValueRow(uint32_t row_pointer, std::vector<uint8_t>& page) const;
+
+  void* mdb_ = nullptr;  // the MdbHandle
+  std::string path_;
+  uint64_t file_size_ = 0;
+  uint32_t page_count_ = 0;
+  PageLayout layout_;
+  TextEncoding encoding_ = TextEncoding::kUtf16;
+};
+
+// The rows of one table, read in the order of its data pages, one row at a time.
+class TableReader {
+ public:
+  // Opens `table` of `file`; throws naming a table that the file lacks, or when its definition
+  // or its map of pages is damaged.
+  TableReader(std::shared_ptr<const AccessFile> file, const std::string& table);
+  ~TableReader();
+  TableReader(const TableReader&) = delete;
+  TableReader& operator=(const TableReader&) = delete;
+
+  const std::vector<ColumnFormat>& Columns() const { return columns_; }
+  // Reads the next row into `row`, one value a column; false after the last row.
+  bool Next(std::vector<Value>& row);
+
+ private:
+  void ReadDataPageList();
+  void AddPagesOfBitmap(std::span<const uint8_t> bitmap, uint32_t first_page);
+  bool LoadNextPage();
+  // The page and bounds of the data of row `row` of the loaded page, following a moved row.
+  RowSlot LocateRowData(size_t row, std::vector<uint8_t>& row_page, uint32_t& row_page_number);
+  void DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_page_number,
+                 const RowSlot& slot, std::vector<Value>& row);
+
+  std::shared_ptr<const AccessFile> file_;
+  std::string name_;
+  S_MdbTableDef* table_ = nullptr;
+  uint32_t definition_page_ = 0;
+  std::vector<ColumnFormat> columns_;
+  std::vector<uint32_t> data_pages_;
+  size_t next_page_index_ = 0;
+  std::vector<uint8_t> page_;
+  uint32_t page_number_ = 0;
+  size_t rows_on_page_ = 0;
+  size_t next_row_ = 0;
+  std::vector<uint8_t> moved_row_page_;
+};
+
+}  // namespace toverak
