@@ -71,6 +71,7 @@ class SystemdServiceManager : public ServiceManager {
     std::string path;
   };
 
+  // Always false, which is also the null handle.
   bool Fail(int32_t code) {
     last_error_ = code;
     return false;
@@ -119,6 +120,7 @@ ServiceHandle SystemdServiceManager::OpenNamedService(ServiceHandle manager,
   if (found == handles_.end() || !found->second.unit.empty()) {
     return Fail(bus_error::kInvalidHandle);
   }
+  if ((found->second.access & scm::kManagerConnect) == 0) return Fail(bus_error::kAccessDenied);
   Opened service{found->second.bus, access, ServiceUnitName(name), ""};
 
   BusError error;
