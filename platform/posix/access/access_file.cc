@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <unordered_set>
 
@@ -20,6 +21,8 @@ constexpr size_t kVersionOffset = 0x14;
 constexpr uint8_t kLastKnownVersion = MDB_VER_ACCDB_2019;
 // Page 2 holds the definition of the catalog table, so a database has at least three pages.
 constexpr uint64_t kMinimumPages = 3;
+constexpr uint32_t kCatalogDefinitionPage = 2;
+constexpr uint8_t kDefinitionPageType = 0x02;
 // A row moved by an update points at its new place; a longer trail than this is a loop.
 constexpr int kMaximumMoves = 8;
 
@@ -84,11 +87,40 @@ std::shared_ptr<AccessFile> AccessFile::Open(const std::string& path) {
   if (size_t(mdb->fmt->pg_size) != page_size) throw RaisedError(Unrecognized(path));
   file->layout_ = PageLayout{page_size, mdb->fmt->row_count_offset};
   file->encoding_ = IS_JET3(mdb) ? TextEncoding::kCodePage1252 : TextEncoding::kUtf16;
-  if (mdb_read_catalog(mdb, MDB_ANY) == nullptr) ThrowDamaged(path, "its catalog cannot be read");
+  file->ReadCatalog(file);
   return file;
 }
 
+struct AccessFile::CatalogEntries {
+  std::deque<MdbCatalogEntry> entries;
+};
+
 AccessFile::~AccessFile() { mdb_close(AsMdb(mdb_)); }
+
+// Each row of MSysObjects names an object: its Id is the page of a table's definition (in the
+// low 24 bits) and its Type is 1 for a table.
+void AccessFile::ReadCatalog(const std::shared_ptr<const AccessFile>& self) {
+  entries_ = std::make_unique<CatalogEntries>();
+  TableReader objects(self, kCatalogDefinitionPage, "MSysObjects");
+  const std::vector<ColumnFormat>& columns = objects.Columns();
+  auto position_of = [&](const char* name) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].name == name) return i;
+    }
+    ThrowDamaged(path_, std::string("its catalog lacks the column ") + name);
+  };
+  size_t id = position_of("Id");
+  size_t object_name = position_of("Name");
+  size_t type = position_of("Type");
+  for (std::vector<Value> row; objects.Next(row);) {
+    const auto* page = std::get_if<int32_t>(&row[id]);
+    const auto* name = std::get_if<std::string>(&row[object_name]);
+    const auto* kind = std::get_if<int16_t>(&row[type]);
+    if (page == nullptr || name == nullptr || kind == nullptr) continue;
+    if ((*kind & 0x7F) != MDB_TABLE) continue;
+    catalog_.push_back(CatalogTable{FoldCase(*name), uint32_t(*page) & 0x00FFFFFF});
+  }
+}
 
 void AccessFile::ReadPage(uint32_t number, std::vector<uint8_t>& page) const {
   if (number >= page_count_) {
@@ -102,12 +134,11 @@ void AccessFile::ReadPage(uint32_t number, std::vector<uint8_t>& page) const {
   page.assign(mdb->alt_pg_buf, mdb->alt_pg_buf + layout_.page_size);
 }
 
-std::span<const uint8_t> AccessFile::LongValueRow(uint32_t row_pointer,
-                                                  std::vector<uint8_t>& page) const {
+std::span<const uint8_t> AccessFile::RowAt(uint32_t row_pointer, std::vector<uint8_t>& page) const {
   ReadPage(row_pointer >> 8, page);
   size_t row = row_pointer & 0xFF;
   if (!IsDataPage(page) || row >= RowCount(layout_, page)) {
-    ThrowDamaged(path_, "a long value points at a row that does not exist");
+    ThrowDamaged(path_, "a row pointer leads to a row that does not exist");
   }
   RowSlot slot = SlotOf(layout_, page, row);
   RequireInBounds(slot);
@@ -125,7 +156,7 @@ std::vector<uint8_t> AccessFile::ReadLongValue(const ColumnFormat& column,
       return std::vector<uint8_t>(data.begin(), data.end());
     }
     case LongValueHead::Storage::kSingleRow: {
-      std::span<const uint8_t> row = LongValueRow(head.row_pointer, page);
+      std::span<const uint8_t> row = RowAt(head.row_pointer, page);
       if (row.size() < head.length) ThrowDamaged(path_, "a long value is cut short");
       return std::vector<uint8_t>(row.begin(), row.begin() + head.length);
     }
@@ -141,7 +172,7 @@ std::vector<uint8_t> AccessFile::ReadLongValue(const ColumnFormat& column,
     if (pointer == 0 || !visited.insert(pointer).second) {
       ThrowDamaged(path_, "the chain of a long value is broken");
     }
-    std::span<const uint8_t> row = LongValueRow(pointer, page);
+    std::span<const uint8_t> row = RowAt(pointer, page);
     if (row.size() <= 4) ThrowDamaged(path_, "the chain of a long value is broken");
     pointer = ReadLittleEndian(row, 0, 4);
     size_t take = std::min<size_t>(row.size() - 4, head.length - value.size());
@@ -150,80 +181,113 @@ std::vector<uint8_t> AccessFile::ReadLongValue(const ColumnFormat& column,
   return value;
 }
 
-S_MdbTableDef* AccessFile::FindTable(const std::string& name) const {
-  MdbHandle* mdb = AsMdb(mdb_);
-  std::string wanted = FoldCase(name);
-  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    if (entry->object_type != MDB_TABLE || FoldCase(entry->object_name) != wanted) continue;
-    MdbTableDef* table = mdb_read_table(entry);
-    if (table == nullptr)
-      ThrowDamaged(path_, "the definition of table '" + name + "' is unreadable");
-    if (mdb_read_columns(table) == nullptr) {
-      mdb_free_tabledef(table);
-      ThrowDamaged(path_, "the columns of table '" + name + "' are unreadable");
+void AccessFile::CheckDefinitionPages(uint32_t definition_page, const std::string& table,
+                                      std::vector<uint8_t>& page) const {
+  std::vector<uint8_t> continuation;
+  std::unordered_set<uint32_t> visited = {definition_page};
+  ReadPage(definition_page, page);
+  for (const std::vector<uint8_t>* current = &page;; current = &continuation) {
+    if ((*current)[0] != kDefinitionPageType) {
+      ThrowDamaged(path_, "the definition of table '" + table + "' is missing");
     }
-    return table;
+    uint32_t next = ReadLittleEndian(*current, 4, 4);
+    if (next == 0) return;
+    if (!visited.insert(next).second) {
+      ThrowDamaged(path_, "the definition of table '" + table + "' runs in a loop");
+    }
+    ReadPage(next, continuation);
   }
-  return nullptr;
+}
+
+// A page map holds a first page and a bitmap (kind 0), or the numbers of bitmap pages that
+// each cover a fixed run of pages (kind 1).
+std::vector<uint32_t> AccessFile::DataPagesOf(uint32_t definition_page,
+                                              const std::string& table) const {
+  std::vector<uint8_t> page;
+  CheckDefinitionPages(definition_page, table, page);
+  MdbHandle* mdb = AsMdb(mdb_);
+  uint32_t map_pointer = ReadLittleEndian(page, mdb->fmt->tab_usage_map_offset, 4);
+  std::vector<uint8_t> map_page;
+  std::span<const uint8_t> map = RowAt(map_pointer, map_page);
+  std::vector<uint32_t> pages;
+  if (map[0] == 0) {
+    if (map.size() < 5) ThrowDamaged(path_, "the page map of '" + table + "' is cut short");
+    AddPagesOfBitmap(map.subspan(5), ReadLittleEndian(map, 1, 4), table, pages);
+  } else if (map[0] == 1) {
+    uint64_t pages_per_bitmap = (layout_.page_size - 4) * 8;
+    std::vector<uint8_t> bitmap_page;
+    for (size_t i = 0; 1 + 4 * i + 4 <= map.size(); ++i) {
+      uint32_t bitmap_page_number = ReadLittleEndian(map, 1 + 4 * i, 4);
+      if (bitmap_page_number == 0) continue;
+      ReadPage(bitmap_page_number, bitmap_page);
+      AddPagesOfBitmap(std::span<const uint8_t>(bitmap_page).subspan(4), i * pages_per_bitmap,
+                       table, pages);
+    }
+  } else {
+    ThrowDamaged(path_, "the page map of '" + table + "' is of an unknown kind");
+  }
+  return pages;
+}
+
+void AccessFile::AddPagesOfBitmap(std::span<const uint8_t> bitmap, uint64_t first_page,
+                                  const std::string& table, std::vector<uint32_t>& pages) const {
+  for (size_t byte = 0; byte < bitmap.size(); ++byte) {
+    for (int bit = 0; bit < 8; ++bit) {
+      if ((bitmap[byte] & (1 << bit)) == 0) continue;
+      uint64_t number = first_page + byte * 8 + bit;
+      if (number >= page_count_) {
+        ThrowDamaged(path_, "table '" + table + "' lists page " + std::to_string(number) +
+                                " beyond the end of the file");
+      }
+      pages.push_back(uint32_t(number));
+    }
+  }
+}
+
+uint32_t AccessFile::FindTable(const std::string& name) const {
+  std::string wanted = FoldCase(name);
+  for (const CatalogTable& table : catalog_) {
+    if (table.folded_name == wanted) return table.definition_page;
+  }
+  return 0;
+}
+
+S_MdbTableDef* AccessFile::ReadDefinition(uint32_t definition_page, const std::string& table,
+                                          std::vector<uint32_t>& data_pages) const {
+  // libmdb reads past the end of a truncated file as empty pages: check the extent first.
+  data_pages = DataPagesOf(definition_page, table);
+  MdbCatalogEntry& entry = entries_->entries.emplace_back();
+  entry.mdb = AsMdb(mdb_);
+  std::snprintf(entry.object_name, sizeof(entry.object_name), "%s", table.c_str());
+  entry.object_type = MDB_TABLE;
+  entry.table_pg = definition_page;
+  MdbTableDef* definition = mdb_read_table(&entry);
+  if (definition == nullptr) {
+    ThrowDamaged(path_, "the definition of table '" + table + "' is unreadable");
+  }
+  if (mdb_read_columns(definition) == nullptr) {
+    mdb_free_tabledef(definition);
+    ThrowDamaged(path_, "the columns of table '" + table + "' are unreadable");
+  }
+  return definition;
 }
 
 TableReader::TableReader(std::shared_ptr<const AccessFile> file, const std::string& table)
-    : file_(std::move(file)), name_(table) {
-  table_ = file_->FindTable(table);
-  if (table_ == nullptr) throw RaisedError(MissingTable(table));
-  definition_page_ = uint32_t(table_->entry->table_pg);
+    : TableReader(file, file->FindTable(table), table) {}
+
+TableReader::TableReader(std::shared_ptr<const AccessFile> file, uint32_t definition_page,
+                         const std::string& table)
+    : file_(std::move(file)), name_(table), definition_page_(definition_page) {
+  if (definition_page == 0) throw RaisedError(MissingTable(table));
+  table_ = file_->ReadDefinition(definition_page, table, data_pages_);
   for (unsigned i = 0; i < table_->columns->len; ++i) {
     auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
     columns_.push_back(ColumnFormat{column->name, column->col_type, uint8_t(column->col_scale),
                                     file_->Encoding()});
   }
-  try {
-    ReadDataPageList();
-  } catch (...) {
-    mdb_free_tabledef(table_);
-    throw;
-  }
 }
 
 TableReader::~TableReader() { mdb_free_tabledef(table_); }
-
-// The usage map of a table lists its data pages: kind 0 holds a first page and a bitmap, kind 1
-// the numbers of bitmap pages that each cover a fixed run of pages.
-void TableReader::ReadDataPageList() {
-  std::span<const uint8_t> map(table_->usage_map, table_->map_sz);
-  if (map.empty()) ThrowDamaged(file_->path_, "table '" + name_ + "' has no page map");
-  if (map[0] == 0) {
-    if (map.size() < 5) ThrowDamaged(file_->path_, "the page map of '" + name_ + "' is cut short");
-    AddPagesOfBitmap(map.subspan(5), ReadLittleEndian(map, 1, 4));
-  } else if (map[0] == 1) {
-    size_t pages_per_bitmap = (file_->Layout().page_size - 4) * 8;
-    std::vector<uint8_t> bitmap_page;
-    for (size_t i = 0; 1 + 4 * i + 4 <= map.size(); ++i) {
-      uint32_t bitmap_page_number = ReadLittleEndian(map, 1 + 4 * i, 4);
-      if (bitmap_page_number == 0) continue;
-      file_->ReadPage(bitmap_page_number, bitmap_page);
-      AddPagesOfBitmap(std::span<const uint8_t>(bitmap_page).subspan(4),
-                       uint32_t(std::min<uint64_t>(i * pages_per_bitmap, UINT32_MAX)));
-    }
-  } else {
-    ThrowDamaged(file_->path_, "the page map of '" + name_ + "' is of an unknown kind");
-  }
-}
-
-void TableReader::AddPagesOfBitmap(std::span<const uint8_t> bitmap, uint32_t first_page) {
-  for (size_t byte = 0; byte < bitmap.size(); ++byte) {
-    for (int bit = 0; bit < 8; ++bit) {
-      if ((bitmap[byte] & (1 << bit)) == 0) continue;
-      uint64_t page = uint64_t(first_page) + byte * 8 + bit;
-      if (page >= file_->page_count_) {
-        ThrowDamaged(file_->path_, "table '" + name_ + "' lists page " + std::to_string(page) +
-                                       " beyond the end of the file");
-      }
-      data_pages_.push_back(uint32_t(page));
-    }
-  }
-}
 
 bool TableReader::LoadNextPage() {
   while (next_page_index_ < data_pages_.size()) {

@@ -33,14 +33,31 @@ class AccessFile {
   // long-value rows are missing, loop or fall short of its length.
   std::vector<uint8_t> ReadLongValue(const ColumnFormat& column,
                                      std::span<const uint8_t> field) const;
-  // The table definition of user or system table `name`, matched without regard to case;
-  // nullptr when the file has no such table. Free it with mdb_free_tabledef.
-  S_MdbTableDef* FindTable(const std::string& name) const;
+  // The definition page of user or system table `name`, matched without regard to case; 0 when
+  // the catalog has no such table.
+  uint32_t FindTable(const std::string& name) const;
+  // The definition and columns of the table defined on `definition_page` (free it with
+  // mdb_free_tabledef), with the data pages that its map lists; throws when the definition,
+  // its continuation pages, its map or the pages it lists are missing or damaged.
+  S_MdbTableDef* ReadDefinition(uint32_t definition_page, const std::string& table,
+                                std::vector<uint32_t>& data_pages) const;
 
  private:
   friend class TableReader;
+  struct CatalogTable {
+    std::string folded_name;
+    uint32_t definition_page;
+  };
+
   AccessFile() = default;
-  std::span<const uint8_t> LongValueRow(uint32_t row_pointer, std::vector<uint8_t>& page) const;
+  void ReadCatalog(const std::shared_ptr<const AccessFile>& self);
+  std::vector<uint32_t> DataPagesOf(uint32_t definition_page, const std::string& table) const;
+  // The bytes of row `row_pointer` (page << 8 | row), read into `page`.
+  std::span<const uint8_t> RowAt(uint32_t row_pointer, std::vector<uint8_t>& page) const;
+  void CheckDefinitionPages(uint32_t definition_page, const std::string& table,
+                            std::vector<uint8_t>& page) const;
+  void AddPagesOfBitmap(std::span<const uint8_t> bitmap, uint64_t first_page,
+                        const std::string& table, std::vector<uint32_t>& pages) const;
 
   void* mdb_ = nullptr;  // the MdbHandle
   std::string path_;
@@ -48,6 +65,11 @@ class AccessFile {
   uint32_t page_count_ = 0;
   PageLayout layout_;
   TextEncoding encoding_ = TextEncoding::kUtf16;
+  std::vector<CatalogTable> catalog_;
+  // The catalog entries that libmdb's table definitions point at, made here rather than by
+  // libmdb's own catalog reader, which decodes property blobs without checking their bounds.
+  struct CatalogEntries;
+  std::unique_ptr<CatalogEntries> entries_;
 };
 
 // The rows of one table, read in the order of its data pages, one row at a time.
@@ -56,6 +78,9 @@ class TableReader {
   // Opens `table` of `file`; throws naming a table that the file lacks, or when its definition
   // or its map of pages is damaged.
   TableReader(std::shared_ptr<const AccessFile> file, const std::string& table);
+  // Opens the table `table` defined on `definition_page`, as the constructor above.
+  TableReader(std::shared_ptr<const AccessFile> file, uint32_t definition_page,
+              const std::string& table);
   ~TableReader();
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
@@ -65,8 +90,6 @@ class TableReader {
   bool Next(std::vector<Value>& row);
 
  private:
-  void ReadDataPageList();
-  void AddPagesOfBitmap(std::span<const uint8_t> bitmap, uint32_t first_page);
   bool LoadNextPage();
   // The page and bounds of the data of row `row` of the loaded page, following a moved row.
   RowSlot LocateRowData(size_t row, std::vector<uint8_t>& row_page, uint32_t& row_page_number);
