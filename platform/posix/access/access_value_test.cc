@@ -1,0 +1,107 @@
+#include "platform/posix/access/access_value.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/error.h"
+
+namespace toverak {
+namespace {
+
+ColumnFormat Column(int type, uint8_t scale = 0) { return ColumnFormat{"C", type, scale}; }
+
+Value Decode(int type, std::vector<uint8_t> bytes, uint8_t scale = 0) {
+  return DecodeRowValue(Column(type, scale), bytes);
+}
+
+TEST(AccessValueTest, DecodesEachFixedKind) {
+  EXPECT_EQ(Decode(jet_type::kByte, {0xFF}), Value(uint8_t{255}));
+  EXPECT_EQ(Decode(jet_type::kInteger, {0x00, 0x80}), Value(int16_t{-32768}));
+  EXPECT_EQ(Decode(jet_type::kLong, {0xFE, 0xFF, 0xFF, 0xFF}), Value(int32_t{-2}));
+  EXPECT_EQ(Decode(jet_type::kCurrency, {0xF0, 0xD8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+            Value(Currency{-10000}));
+  EXPECT_EQ(Decode(jet_type::kSingle, {0x00, 0x00, 0xC0, 0x3F}), Value(1.5f));
+  EXPECT_EQ(Decode(jet_type::kDouble, {0, 0, 0, 0, 0, 0, 0x02, 0xC0}), Value(-2.25));
+  // 1 January 1000 is day -328716.
+  EXPECT_EQ(Decode(jet_type::kDateTime, {0, 0, 0, 0, 0x30, 0x10, 0x14, 0xC1}),
+            Value(Date{-328716.0}));
+  EXPECT_EQ(Decode(jet_type::kBigInt, {1, 0, 0, 0, 0, 0, 0, 0x80}),
+            Value(int64_t(0x8000000000000001ULL)));
+}
+
+TEST(AccessValueTest, DecodesGuidAndDecimalLayouts) {
+  std::vector<uint8_t> guid = {0x78, 0x56, 0x34, 0x12, 0x34, 0x12, 0x78, 0x56,
+                               1,    2,    3,    4,    5,    6,    7,    8};
+  EXPECT_EQ(Decode(jet_type::kGuid, guid),
+            Value(Guid{0x12345678, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}}));
+  // Sign, then four little-endian words with the most significant first: -(2^64 + 3) / 100.
+  std::vector<uint8_t> decimal = {0x80, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0};
+  EXPECT_EQ(Decode(jet_type::kNumeric, decimal, 2), Value(Decimal{3, 1, 2, true}));
+  decimal[1] = 1;  // beyond 96 bits
+  EXPECT_THROW(Decode(jet_type::kNumeric, decimal), RaisedError);
+}
+
+TEST(AccessValueTest, DecodesTextAndBinaryAsStored) {
+  EXPECT_EQ(Decode(jet_type::kText, {}), Value(std::string()));
+  EXPECT_EQ(Decode(jet_type::kText, {0xFF, 0xFE, 'h', 'i'}), Value(std::string("hi")));
+  EXPECT_EQ(DecodeRowValue(ColumnFormat{"C", jet_type::kText, 0, TextEncoding::kCodePage1252},
+                           std::vector<uint8_t>{0x80}),
+            Value(std::string("\xE2\x82\xAC")));
+  EXPECT_EQ(Decode(jet_type::kBinary, {0, 1}), Value(Bytes{0, 1}));
+  EXPECT_EQ(DecodeLongValue(Column(jet_type::kMemo), std::vector<uint8_t>{'o', 0, 'k', 0}),
+            Value(std::string("ok")));
+  EXPECT_EQ(DecodeLongValue(Column(jet_type::kOle), std::vector<uint8_t>{'o', 0}),
+            Value(Bytes{'o', 0}));
+}
+
+TEST(AccessValueTest, RejectsShortBytesAndUnknownKindsNamingTheColumn) {
+  EXPECT_THROW(Decode(jet_type::kLong, {1, 2, 3}), RaisedError);
+  EXPECT_THROW(Decode(jet_type::kGuid, std::vector<uint8_t>(15)), RaisedError);
+  try {
+    DecodeRowValue(ColumnFormat{"Attachments", 0x12}, std::vector<uint8_t>(4));
+    FAIL();
+  } catch (const RaisedError& error) {
+    EXPECT_NE(error.Description().find("'Attachments'"), std::string::npos);
+  }
+}
+
+TEST(AccessValueTest, ReportsProviderTypeCodes) {
+  EXPECT_EQ(AdoTypeOf(jet_type::kBoolean), 11);
+  EXPECT_EQ(AdoTypeOf(jet_type::kByte), 17);
+  EXPECT_EQ(AdoTypeOf(jet_type::kInteger), 2);
+  EXPECT_EQ(AdoTypeOf(jet_type::kLong), 3);
+  EXPECT_EQ(AdoTypeOf(jet_type::kCurrency), 6);
+  EXPECT_EQ(AdoTypeOf(jet_type::kSingle), 4);
+  EXPECT_EQ(AdoTypeOf(jet_type::kDouble), 5);
+  EXPECT_EQ(AdoTypeOf(jet_type::kDateTime), 7);
+  EXPECT_EQ(AdoTypeOf(jet_type::kText), 202);
+  EXPECT_EQ(AdoTypeOf(jet_type::kMemo), 203);
+  EXPECT_EQ(AdoTypeOf(jet_type::kBinary), 204);
+  EXPECT_EQ(AdoTypeOf(jet_type::kOle), 205);
+  EXPECT_EQ(AdoTypeOf(jet_type::kGuid), 72);
+  EXPECT_EQ(AdoTypeOf(jet_type::kNumeric), 131);
+  EXPECT_EQ(AdoTypeOf(0x12), 0);
+}
+
+TEST(AccessValueTest, ReadsTheThreeStoragesOfALongValueHead) {
+  std::vector<uint8_t> inline_head = {3, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 'a', 'b', 'c'};
+  LongValueHead head = ParseLongValueHead(Column(jet_type::kMemo), inline_head);
+  EXPECT_EQ(head.storage, LongValueHead::Storage::kInline);
+  EXPECT_EQ(head.length, 3u);
+  inline_head[0] = 4;  // longer than the bytes that follow
+  EXPECT_THROW(ParseLongValueHead(Column(jet_type::kMemo), inline_head), RaisedError);
+
+  std::vector<uint8_t> single = {0x10, 0x27, 0, 0x40, 0x05, 0x17, 0, 0, 0, 0, 0, 0};
+  head = ParseLongValueHead(Column(jet_type::kMemo), single);
+  EXPECT_EQ(head.storage, LongValueHead::Storage::kSingleRow);
+  EXPECT_EQ(head.length, 10000u);
+  EXPECT_EQ(head.row_pointer, 0x1705u);
+  single[3] = 0x00;
+  EXPECT_EQ(ParseLongValueHead(Column(jet_type::kOle), single).storage,
+            LongValueHead::Storage::kRowChain);
+  EXPECT_THROW(ParseLongValueHead(Column(jet_type::kOle), std::vector<uint8_t>(11)), RaisedError);
+}
+
+}  // namespace
+}  // namespace toverak
