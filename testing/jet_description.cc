@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
 #include <regex>
@@ -101,8 +102,21 @@ Date DateOf(const json& value) {
   throw RaisedError(value.dump() + " is not a date");
 }
 
+// A text, or {"repeat": text, "times": count} for a long one.
 std::string TextOf(const json& value) {
   if (value.is_string()) return value.get<std::string>();
+  if (value.is_object() && value.size() == 2 && value.contains("repeat") &&
+      value.contains("times")) {
+    const std::string part = TextOf(value["repeat"]);
+    const int64_t times = IntegerOf(value["times"]);
+    if (times < 0 || static_cast<double>(times) * part.size() > 1e8) {
+      throw RaisedError(value.dump() + " repeats a text too often");
+    }
+    std::string text;
+    text.reserve(part.size() * times);
+    for (int64_t i = 0; i < times; ++i) text += part;
+    return text;
+  }
   throw RaisedError(value.dump() + " is not a text");
 }
 
@@ -157,12 +171,39 @@ JetRow ParseRow(const std::vector<JetColumn>& columns, const json& row) {
   return values;
 }
 
+// Makes row i of a "generate" block from its template. Cells without a counter are read once.
+std::function<JetRow(int64_t)> RowGenerator(const std::vector<JetColumn>& columns, const json& row,
+                                            int64_t first) {
+  if (!row.is_array()) throw RaisedError("the template of \"generate\" must be an array");
+  struct Cell {
+    JetType type;
+    json pattern;
+    bool counts;
+    Value constant;
+  };
+  std::vector<Cell> cells;
+  const JetRow constants = ParseRow(columns, Substituted(row, first));  // checks the template
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const bool counts = row[i].dump().find("{n") != std::string::npos;
+    cells.push_back({columns[i].type, row[i], counts, constants[i]});
+  }
+  return [cells = std::move(cells), first](int64_t i) {
+    JetRow values;
+    values.reserve(cells.size());
+    for (const Cell& cell : cells) {
+      values.push_back(cell.counts ? ParseJetValue(cell.type, Substituted(cell.pattern, first + i))
+                                   : cell.constant);
+    }
+    return values;
+  };
+}
+
 JetTable ParseTable(const json& table) {
   JetTable parsed;
   parsed.name = Member(table, "name", "a table").get<std::string>();
   const std::string where = "table " + parsed.name;
   try {
-    for (const json& column : Member(table, "columns", where)) {
+    for (const json& column : Member(table, "columns", "the table")) {
       parsed.columns.push_back(ParseColumn(column));
     }
     if (table.contains("rows")) {
@@ -172,11 +213,9 @@ JetTable ParseTable(const json& table) {
       const json& generate = table["generate"];
       parsed.generated_count = IntegerOf(Member(generate, "count", "\"generate\""));
       const int64_t first = generate.contains("first") ? IntegerOf(generate["first"]) : 1;
-      const json row = Member(generate, "row", "\"generate\"");
-      ParseRow(parsed.columns, Substituted(row, first));  // fails early on a wrong template
-      parsed.generate = [columns = parsed.columns, row, first](int64_t i) {
-        return ParseRow(columns, Substituted(row, first + i));
-      };
+      parsed.generate =
+          RowGenerator(parsed.columns, Member(generate, "row", "\"generate\""), first);
+      parsed.generate(0);  // fails early on a wrong template
     }
   } catch (const json::exception& error) {
     throw RaisedError(where + ": " + error.what());

@@ -27,8 +27,8 @@
 //   - datetime as "YYYY-MM-DD HH:MM:SS", "YYYY-MM-DD", "HH:MM:SS" (on day zero, 30 December
 //     1899), or {"days": 44916.37}: days since 30 December 1899, the fraction being the time;
 //   - guid as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
-//   - texts and memos as UTF-8 strings; any other value may also be given as a string
-//     ("42" in a long column, "2.5" in a double one).
+//   - texts and memos as UTF-8 strings, or {"repeat": "text", "times": 500} for a long one;
+//   - any other value may also be given as a string ("42" in a long column, "2.5" in a double).
 // "generate" appends `count` rows made from the template `row`, for n counting from `first`
 // (1 when left out): in every string of the template, "{n}" stands for n and "{n:W}" for n
 // padded with zeros to W digits, and the string is then read as the column's value, so that
@@ -39,6 +39,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -75,6 +76,13 @@ struct JetColumn {
 using JetRow = std::vector<Value>;
 
 struct JetTable {
+  JetTable() = default;
+  JetTable(std::string table_name, std::vector<JetColumn> table_columns,
+           std::vector<JetRow> table_rows = {})
+      : name(std::move(table_name)),
+        columns(std::move(table_columns)),
+        rows(std::move(table_rows)) {}
+
   std::string name;
   std::vector<JetColumn> columns;
   std::vector<JetRow> rows;
