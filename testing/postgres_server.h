@@ -1,0 +1,59 @@
+// A throw-away PostgreSQL server for tests: its own data folder in a temporary folder, a free
+// loopback port, one database and one user with a password. Stopped and removed on destruction.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "testing/temp_folder.h"
+
+namespace toverak {
+
+class PostgresServer {
+ public:
+  // Starts a new server; throws std::runtime_error, with the server's log, when it cannot.
+  PostgresServer();
+  PostgresServer(const PostgresServer&) = delete;
+  PostgresServer& operator=(const PostgresServer&) = delete;
+  ~PostgresServer();
+
+  // The server of this test process, started on first use and stopped when the process ends.
+  static PostgresServer& Shared();
+
+  int port() const { return port_; }
+  const std::string& user() const { return user_; }
+  const std::string& password() const { return password_; }
+  // The ODBC connection text for the database `name` through the PostgreSQL Unicode driver.
+  std::string OdbcText(const std::string& name) const;
+  // Creates a new, empty database owned by the test user and returns its name.
+  std::string NewDatabase();
+  // Runs `sql` in `database` as the server's superuser; throws with psql's output on failure.
+  void RunAsSuperuser(const std::string& database, const std::string& sql) const;
+
+ private:
+  void Start();
+  std::string ServerCommand(const std::string& arguments) const;
+  std::string Log() const;
+
+  std::filesystem::path folder_;
+  int port_ = 0;
+  std::string user_ = "toverak";
+  std::string password_ = "Pw-toverak-1";
+  int databases_ = 0;
+};
+
+// A SQLite database file in its own temporary folder, removed with it.
+class SqliteFile {
+ public:
+  SqliteFile() : path_(folder_.path() / "live.db") {}
+
+  const std::filesystem::path& path() const { return path_; }
+  // The ODBC connection text through Debian's SQLite 3 driver.
+  std::string OdbcText() const { return "Driver={SQLite3};Database=" + path_.string(); }
+
+ private:
+  TempFolder folder_;
+  std::filesystem::path path_;
+};
+
+}  // namespace toverak
