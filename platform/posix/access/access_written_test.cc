@@ -157,7 +157,9 @@ TEST(AccessReaderWrittenTest, StreamsAHundredThousandRowTableInFlatMemory) {
     ASSERT_EQ(id.GetValue(), Value(int32_t(count)));
     if (count == 1000) settled_kib = StatusKib("VmRSS");
     if (count % 1000 == 0) highest_kib = std::max(highest_kib, StatusKib("VmRSS"));
-    if (count == kRows) EXPECT_EQ(message.GetValue(), Value("event 100000" + Repeat("~", 200)));
+    if (count == kRows) {
+      EXPECT_EQ(message.GetValue(), Value("event 100000" + Repeat("~", 200)));
+    }
   }
   EXPECT_EQ(count, kRows);
   std::cout << "reading " << kRows << " rows: resident " << settled_kib << " KiB after 1,000 rows, "
