@@ -462,7 +462,12 @@ class DatabaseWriter {
 
   void Write(const std::filesystem::path& path) {
     jet::WriteHeaderPage(file_[file_.Add()], database_.created);
-    file_.Add();  // where Access keeps its map of all pages; no reader looks at it
+    // Page 1 is where Access keeps its map of all pages; no reader looks at it, so it is left
+    // an empty data page.
+    jet::Page& page_map = file_[file_.Add()];
+    page_map[0] = 0x01;
+    page_map[1] = 0x01;
+    PutU16(&page_map[2], jet::kPageSize - 14);
     LayOutTables();
     for (size_t i = 1; i < tables_.size(); ++i) WriteRows(tables_[i], database_.tables[i - 1]);
     WriteCatalogRows();

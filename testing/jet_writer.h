@@ -29,8 +29,8 @@
 //   - guid as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
 //   - texts and memos as UTF-8 strings, or {"repeat": "text", "times": 500} for a long one;
 //   - any other value may also be given as a string ("42" in a long column, "2.5" in a double).
-// "generate" appends `count` rows made from the template `row`, for n counting from `first`
-// (1 when left out): in every string of the template, "{n}" stands for n and "{n:W}" for n
+// "generate" appends `count` rows made from the template `row` (an array), for n counting from
+// `first` (1 when left out): in every string of the template, "{n}" stands for n and "{n:W}" for n
 // padded with zeros to W digits, and the string is then read as the column's value, so that
 // "{n}" counts up in a number column too. {"days": "{n}"} counts days.
 #pragma once
