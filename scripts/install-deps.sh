@@ -10,6 +10,10 @@ for package in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$package")
 done
+# Node.js may come with the machine rather than from Debian: take Debian's only when it lacks one.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  missing+=(nodejs npm)
+fi
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   apt-get update -qq

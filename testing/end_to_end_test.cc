@@ -1,6 +1,13 @@
 // Whole runs of the real executable: a product folder with Narvel.mdb, a live database, a
 // backup written by the Jet writer, and the three services as units on a private bus.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
 
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +18,7 @@
 #include "restore/restore_tables.h"
 #include "restore/table_steps.h"
 #include "testing/dbus_systemd.h"
+#include "testing/postgres_server.h"
 #include "testing/product_folder.h"
 #include "testing/table_compare.h"
 
@@ -40,17 +48,24 @@ std::vector<std::string> Lines(const std::string& log) {
   return lines;
 }
 
+// A pattern that matches `text` exactly, with "<stamp>" standing for any time stamp.
+std::regex LinePattern(const std::string& text) {
+  static const std::regex kSpecial(R"([.^$|()\[\]{}*+?\\])");
+  std::string pattern = std::regex_replace(text, kSpecial, R"(\$&)");
+  const std::string stamp = "<stamp>";
+  for (size_t at; (at = pattern.find(stamp)) != std::string::npos;) {
+    pattern.replace(at, stamp.size(), R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
+  }
+  return std::regex(pattern);
+}
+
 // Compares log lines with expected ones, in which "<stamp>" stands for a time stamp.
 void ExpectLogLines(const std::string& log, const std::vector<std::string>& expected) {
-  static const std::regex kStamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
   const std::vector<std::string> lines = Lines(log);
   ASSERT_EQ(lines.size(), expected.size()) << log;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (expected[i] == "<stamp>") {
-      EXPECT_TRUE(std::regex_match(lines[i], kStamp)) << "line " << i + 1 << ": " << lines[i];
-    } else {
-      EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
-    }
+    EXPECT_TRUE(std::regex_match(lines[i], LinePattern(expected[i])))
+        << "line " << i + 1 << ": \"" << lines[i] << "\", expected \"" << expected[i] << "\"";
   }
 }
 
@@ -163,6 +178,155 @@ TEST_F(EndToEnd, ASuccessfulRunIntoSqlite) {
   EXPECT_EQ(run.status, 0) << run.console;
   ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
   ExpectRestored(live, backup, "SELECT * FROM ATR_Log ORDER BY rowid");
+  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+std::string SqliteCount(const std::string& live, const std::string& table) {
+  const std::string file = live.substr(live.find("Database=") + 9);
+  const std::string command = "sqlite3 '" + file + "' 'SELECT count(*) FROM " + table + "'";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  char text[32] = {};
+  const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
+  pclose(pipe);
+  return read ? std::string(text, std::strlen(text) - 1) : "";
+}
+
+TEST_F(EndToEnd, ASuccessfulRunIntoPostgres) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  PostgresServer& server = PostgresServer::Shared();
+  const std::string name = server.NewDatabase();
+  for (const char* script : {"live_schema_postgres.sql", "live_older_rows.sql"}) {
+    std::ifstream in(std::string(TOVERAK_SOURCE_DIR) + "/testing/fixtures/" + script);
+    server.RunAsSuperuser(name, std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  server.RunAsSuperuser(name, "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
+                                  "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " +
+                                  server.user() + ";");
+  // Booleans come back as truth values rather than as the characters 1 and 0.
+  const std::string live = server.OdbcText(name) + ";BoolsAsChar=0";
+  product_.WriteNarvelMdb(true, live);
+  const std::filesystem::path backup = TodaysBackup(Fixture("narvel_backup"));
+
+  const ProductRun run = product_.Run(TemplatePath());
+  EXPECT_EQ(run.status, 0) << run.console;
+  ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
+  ExpectRestored(live, backup,
+                 "SELECT logged_at, node_id, severity, message FROM ATR_Log ORDER BY log_id");
+  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+TEST_F(EndToEnd, AProductNotOnSqlEndsAtOnceAndTouchesNothing) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const std::string live = MakeSqliteLive(product_.backups() / "live.db");
+  product_.WriteNarvelMdb(false, live);
+  TodaysBackup(Fixture("narvel_backup"));
+  const ProductRun run = product_.Run(TemplatePath());
+  EXPECT_EQ(run.status, 2);
+  ExpectLogLines(run.log, {"<stamp>", "SQL ConnString not found", ""});
+  EXPECT_EQ(SqliteCount(live, "ATR_Log"), "4");
+  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+TEST_F(EndToEnd, AMissingBackupEndsBeforeTheServices) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  product_.WriteNarvelMdb(true, MakeSqliteLive(product_.backups() / "live.db"));
+  const ProductRun run = product_.Run(TemplatePath());
+  EXPECT_EQ(run.status, 3);
+  ExpectLogLines(run.log, {"<stamp>", "SQL ConnString found", "Narvel ver: 5.2.0", "",
+                           "Restore file not found: " +
+                               (product_.backups() / ("NarvelBackup_" + Today() + ".mdb")).string(),
+                           ""});
+  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+TEST_F(EndToEnd, AServiceThatDoesNotStopCancelsTheRun) {
+  SystemdOnPrivateBus bus({"Narvel Discovery Agent=active", "Narvel Poller=active,refuse-stop",
+                           "Narvel Server=active"});
+  const std::string live = MakeSqliteLive(product_.backups() / "live.db");
+  product_.WriteNarvelMdb(true, live);
+  const std::filesystem::path backup = TodaysBackup(Fixture("narvel_backup"));
+  const ProductRun run = product_.Run(TemplatePath());
+  EXPECT_EQ(run.status, 4);
+  std::vector<std::string> road = {"<stamp>",
+                                   "SQL ConnString found",
+                                   "Narvel ver: 5.2.0",
+                                   "",
+                                   "Restore file Found: " + backup.string(),
+                                   ""};
+  for (const auto& turn :
+       {StopTurn("Narvel Discovery Agent", "Discovery"),
+        std::vector<std::string>{"Narvel Poller", "Service is started", "<stamp>",
+                                 "Attempting to stop the Poll service...",
+                                 "Error [1052]  when stop the service", ""},
+        StopTurn("Narvel Server", "Main")}) {
+    road.insert(road.end(), turn.begin(), turn.end());
+  }
+  road.push_back("Cancel due to not all services stopped");
+  ExpectLogLines(run.log, road);
+  EXPECT_EQ(SqliteCount(live, "ATR_Log"), "4");
+  ExpectUnits(bus, {"inactive", "active", "inactive"});
+}
+
+TEST_F(EndToEnd, ABackupWithoutTheEventLogFailsAndLeavesTheServicesStopped) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const std::string live = MakeSqliteLive(product_.backups() / "live.db");
+  product_.WriteNarvelMdb(true, live);
+  nlohmann::json description = Fixture("narvel_backup");
+  description["tables"].erase(description["tables"].size() - 1);
+  TodaysBackup(description);
+  const ProductRun run = product_.Run(TemplatePath());
+  EXPECT_EQ(run.status, 5);
+  const std::vector<std::string> lines = Lines(run.log);
+  ASSERT_GE(lines.size(), 20u);
+  const std::vector<std::string> tail(lines.end() - 16, lines.end());
+  EXPECT_TRUE(tail[0].starts_with("Restore_Err_Handler: ") &&
+              tail[0].find("ATR_Log") != std::string::npos)
+      << tail[0];
+  EXPECT_EQ(tail[1], "");
+  EXPECT_EQ(tail[2], "Restore of Table ATR_Nodes...");
+  EXPECT_EQ(tail[14], "Restore of Table ATR_Log...");
+  EXPECT_EQ(tail[15], "Restore Failed");
+  EXPECT_EQ(SqliteCount(live, "ATR_Log"), "0");
+  EXPECT_EQ(SqliteCount(live, "ATR_Nodes"), "3");
+  ExpectUnits(bus, {"inactive", "inactive", "inactive"});
+}
+
+TEST_F(EndToEnd, ALiveDatabaseThatDoesNotAnswerFailsWithinTheTimeOut) {
+  // A loopback port that takes connections but never answers them.
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 16), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+
+  SystemdOnPrivateBus bus(kRunningUnits);
+  product_.WriteNarvelMdb(true, "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port +
+                                    ";Database=narvel;Uid=narvel;Pwd=secret");
+  TodaysBackup(Fixture("narvel_backup"));
+  const ProductRun run = product_.Run(TemplatePath());
+  close(listener);
+  EXPECT_EQ(run.status, 5);
+  const std::vector<std::string> lines = Lines(run.log);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_TRUE(lines[lines.size() - 4].starts_with("Restore_Err_Handler: ")) << run.log;
+  EXPECT_EQ(lines[lines.size() - 2], "");
+  EXPECT_EQ(lines.back(), "Restore Failed");
+  // The stop sequence takes about 23 s; the connection gives up after its 5-second time-out.
+  EXPECT_LT(run.seconds, 23 + 12);
+  ExpectUnits(bus, {"inactive", "inactive", "inactive"});
+}
+
+TEST_F(EndToEnd, AMissingProductFileAppendsTheHandlersEntriesToThePreviousLog) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  std::ofstream(product_.LogPath(), std::ios::binary) << "the previous run\r\n";
+  TodaysBackup(Fixture("narvel_backup"));
+  const ProductRun run = product_.Run(TemplatePath());
+  EXPECT_EQ(run.status, 7);
+  ExpectLogLines(run.log, {"the previous run", "<stamp>\t Argument Error", "CommandLine = "});
   ExpectUnits(bus, {"active", "active", "active"});
 }
 
