@@ -211,14 +211,18 @@ class WindowsConnection : public Connection {
   void SetConnectionString(const std::string& text) override {
     const Bstr value(text);
     Check(connection_->put_ConnectionString(value.get()), "Connection.ConnectionString");
+    connection_string_ = text;
   }
 
   void SetConnectionTimeout(int32_t seconds) override {
     Check(connection_->put_ConnectionTimeout(seconds), "Connection.ConnectionTimeout");
   }
 
+  // Hands the connection string to Open as well: ADO takes it as the ConnectionString that was
+  // set, and some implementations of ADO (Wine's) read it only from there.
   void Open() override {
-    Check(connection_->Open(nullptr, nullptr, nullptr, adodb::kOptionUnspecified),
+    const Bstr text(connection_string_);
+    Check(connection_->Open(text.get(), nullptr, nullptr, adodb::kOptionUnspecified),
           "Connection.Open");
   }
 
@@ -251,6 +255,7 @@ class WindowsConnection : public Connection {
 
  private:
   ComPtr<adodb::Connection> connection_;
+  std::string connection_string_;
 };
 
 void WindowsRecordset::Open(const std::string& source, Connection& connection, int32_t cursor_type,
