@@ -35,19 +35,20 @@ std::string MagnitudeDigits(std::array<uint32_t, 3> limbs) {
       limb = uint32_t(part / 10);
       remainder = part % 10;
     }
-    digits.insert(digits.begin(), char('0' + int(remainder)));
+    digits.push_back(char('0' + int(remainder)));
   } while (limbs[0] != 0 || limbs[1] != 0 || limbs[2] != 0);
-  return digits;
+  return std::string(digits.rbegin(), digits.rend());
 }
 
 // Digits scaled down by 10^scale, without trailing zeros in the fraction.
 std::string ScaledText(std::string digits, int scale, bool negative) {
-  if (int(digits.size()) <= scale) digits.insert(0, size_t(scale) + 1 - digits.size(), '0');
+  if (int(digits.size()) <= scale)
+    digits = std::string(size_t(scale) + 1 - digits.size(), '0') + digits;
   std::string text = digits.substr(0, digits.size() - size_t(scale));
   std::string fraction = digits.substr(digits.size() - size_t(scale));
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
   if (!fraction.empty()) text += "." + fraction;
-  if (negative && text != "0") text.insert(0, "-");
+  if (negative && text != "0") text = "-" + text;
   return text;
 }
 
