@@ -9,3 +9,4 @@ for preset in debug sanitize; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+scripts/windows-tests.sh
