@@ -61,6 +61,10 @@ double ParseNumber(const std::string& text) {
 
 int64_t IntegerOf(const json& value) {
   if (value.is_string()) return ParseInteger(value.get<std::string>());
+  if (value.is_number_unsigned() &&
+      value.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+    throw RaisedError(value.dump() + " is out of range");
+  }
   if (value.is_number_integer()) return value.get<int64_t>();
   throw RaisedError(value.dump() + " is not an integer");
 }
@@ -97,7 +101,9 @@ Currency CurrencyOf(const json& value) {
 Date DateOf(const json& value) {
   if (value.is_string()) return ParseJetDate(value.get<std::string>());
   if (value.is_object() && value.size() == 1 && value.contains("days")) {
-    return Date{NumberOf(value["days"])};
+    const double days = NumberOf(value["days"]);
+    if (!std::isfinite(days)) throw RaisedError(value.dump() + " is not a number of days");
+    return Date{days};
   }
   throw RaisedError(value.dump() + " is not a date");
 }
@@ -346,9 +352,14 @@ Currency ParseJetCurrency(const std::string& text) {
       !digits_only(decimals)) {
     throw RaisedError("\"" + text + "\" is not an amount with at most four decimals");
   }
-  const int64_t scaled =
-      ParseInteger(whole) * 10000 + ParseInteger((decimals + "0000").substr(0, 4));
-  return Currency{negative ? -scaled : scaled};
+  // Counted negative, so that the smallest amount, -922337203685477.5808, fits.
+  int64_t scaled = 0;
+  if (__builtin_mul_overflow(-ParseInteger(whole), 10000, &scaled) ||
+      __builtin_sub_overflow(scaled, ParseInteger((decimals + "0000").substr(0, 4)), &scaled) ||
+      (!negative && scaled == std::numeric_limits<int64_t>::min())) {
+    throw RaisedError("\"" + text + "\" is out of the currency range");
+  }
+  return Currency{negative ? scaled : -scaled};
 }
 
 std::string SubstituteCounter(const std::string& text, int64_t n) {

@@ -465,8 +465,10 @@ TEST(JetDescriptionTest, ReadsDatesAsJetCountsThem) {
 TEST(JetDescriptionTest, ReadsCurrencyGuidsAndCounters) {
   EXPECT_EQ(ParseJetCurrency("-12.3456").scaled, -123456);
   EXPECT_EQ(ParseJetCurrency("1.5").scaled, 15000);
-  EXPECT_EQ(ParseJetCurrency("922337203685477").scaled, 9223372036854770000);
-  for (const char* wrong : {"1.23456", "1.", ".5", "1e3", "--1", ""}) {
+  EXPECT_EQ(ParseJetCurrency("-922337203685477.5808").scaled, INT64_MIN);
+  EXPECT_EQ(ParseJetCurrency("922337203685477.5807").scaled, INT64_MAX);
+  for (const char* wrong :
+       {"922337203685477.5808", "999999999999999", "1.23456", "1.", ".5", "1e3", "--1", ""}) {
     EXPECT_THROW(ParseJetCurrency(wrong), RaisedError) << wrong;
   }
   const Guid guid = ParseJetGuid("{6f9619FF-8B86-D011-B42D-00C04FC964FF}");
@@ -506,6 +508,7 @@ TEST(JetDescriptionTest, RejectsValuesThatColumnsCannotHold) {
   EXPECT_THROW(parse_row("byte", "256"), RaisedError);
   EXPECT_THROW(parse_row("integer", "-32769"), RaisedError);
   EXPECT_THROW(parse_row("long", "1.5"), RaisedError);
+  EXPECT_THROW(parse_row("long", "18446744073709551615"), RaisedError);
   EXPECT_THROW(parse_row("text", "12"), RaisedError);
   EXPECT_THROW(parse_row("guid", "\"{1}\""), RaisedError);
   EXPECT_THROW(parse_row("decimal", "1"), RaisedError);
