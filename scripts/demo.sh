@@ -35,7 +35,7 @@ echo "== Today's backup: $backup (newer contents)"
 build/release/make-mdb testing/fixtures/narvel_backup.json "$backup"
 
 echo "== The product's services (stand-ins on a private bus)"
-python3 testing/systemd_standin.py serve "$demo/bus" "Narvel Discovery Agent=active" \
+/usr/bin/python3 testing/systemd_standin.py serve "$demo/bus" "Narvel Discovery Agent=active" \
   "Narvel Poller=active" "Narvel Server=active" > "$demo/bus/address" &
 standin=$!
 trap 'kill $standin 2>/dev/null; wait $standin 2>/dev/null || true' EXIT
@@ -43,6 +43,7 @@ for _ in $(seq 100); do
   grep -q DBUS_SYSTEM_BUS_ADDRESS "$demo/bus/address" 2>/dev/null && break
   sleep 0.1
 done
+grep -q DBUS_SYSTEM_BUS_ADDRESS "$demo/bus/address" || { echo "the stand-in did not start" >&2; exit 1; }
 export "$(cat "$demo/bus/address")"
 
 tables="ATR_Nodes ATR_NodeGroups ATR_Users Services Settings MibObjects TrapEvents EventActions
@@ -74,6 +75,6 @@ sqlite3 -header "$demo/live.db" "SELECT node_id, name, added, notes FROM ATR_Nod
   SELECT rowid, logged_at, message FROM ATR_Log;"
 echo "== The services afterwards:"
 for service in "Narvel Server" "Narvel Poller" "Narvel Discovery Agent"; do
-  printf '  %-24s %s\n' "$service" "$(python3 testing/systemd_standin.py state "$service")"
+  printf '  %-24s %s\n' "$service" "$(/usr/bin/python3 testing/systemd_standin.py state "$service")"
 done
 exit "$status"
