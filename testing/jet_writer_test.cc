@@ -9,6 +9,7 @@
 #include <malloc.h>
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -422,10 +423,9 @@ void CompareWithOurReader(const Written& written, Mismatches& out) {
   }
 }
 
-// Writes the fixture and reads it back through every reader; returns the differences.
-std::vector<std::string> WriteAndReadBack(const std::string& fixture, const TempFolder& folder) {
-  Written written{
-      ParseJetDescription(LoadFixture(fixture)), {}, (folder.path() / "written.mdb").string()};
+// Writes the database and reads it back through every reader; returns the differences.
+std::vector<std::string> WriteAndReadBack(const JetDatabase& database, const TempFolder& folder) {
+  Written written{database, {}, (folder.path() / "written.mdb").string()};
   for (const JetTable& table : written.database.tables) written.rows.push_back(AllRows(table));
   WriteJetDatabase(written.database, written.path);
   Mismatches mismatches;
@@ -435,9 +435,48 @@ std::vector<std::string> WriteAndReadBack(const std::string& fixture, const Temp
   return mismatches.Shown();
 }
 
+std::vector<std::string> WriteAndReadBack(const std::string& fixture, const TempFolder& folder) {
+  return WriteAndReadBack(ParseJetDescription(LoadFixture(fixture)), folder);
+}
+
 TEST(JetWriterReadBackTest, EveryTypeNullAndTextReadsBackAlikeInEveryReader) {
   TempFolder folder;
   EXPECT_THAT(WriteAndReadBack("jet_all_types.json", folder), IsEmpty());
+}
+
+// Enough long column names to spread a table's definition over several pages, and enough
+// long table names to spread the catalog over several data pages.
+TEST(JetWriterReadBackTest, DefinitionsAndCatalogOfSeveralPagesReadBack) {
+  TempFolder folder;
+  JetDatabase database;
+  JetTable wide("Wide", {});
+  JetRow row;
+  for (int32_t i = 0; i < 200; ++i) {
+    wide.columns.push_back({"column number " + std::to_string(i) + std::string(40, 'c'),
+                            i % 2 ? JetType::kLong : JetType::kText, 10});
+    row.push_back(i % 2 ? Value{i} : Value{std::to_string(i)});
+  }
+  wide.rows = {row, row};
+  database.tables.push_back(wide);
+  for (int i = 0; i < 40; ++i) {
+    database.tables.emplace_back("table " + std::to_string(i) + std::string(50, 't'),
+                                 std::vector<JetColumn>{{"Id", JetType::kLong}},
+                                 std::vector<JetRow>{{int32_t{i}}});
+  }
+  EXPECT_THAT(WriteAndReadBack(database, folder), IsEmpty());
+  // The catalog's definition is page 2, the wide table's starts at page 3.
+  const std::string file = folder.Read("written.mdb");
+  const auto u32_at = [&](size_t at) {
+    uint32_t value = 0;
+    std::memcpy(&value, &file[at], sizeof value);
+    return value;
+  };
+  EXPECT_NE(u32_at(3 * 4096 + 4), 0u) << "the wide table's definition has no second page";
+  int catalog_pages = 0;
+  for (size_t page = 0; page < file.size() / 4096; ++page) {
+    if (file[page * 4096] == 0x01 && u32_at(page * 4096 + 4) == 2) ++catalog_pages;
+  }
+  EXPECT_GT(catalog_pages, 1);
 }
 
 TEST(JetWriterReadBackTest, HundredThousandRowTableReadsBackWholeInEveryReader) {
