@@ -22,6 +22,7 @@ target_link_libraries(toverak_posix_tests PRIVATE toverak_posix toverak_testing 
                       GTest::gmock GTest::gtest_main)
 target_compile_definitions(toverak_posix_tests PRIVATE
   TOVERAK_EXECUTABLE="$<TARGET_FILE:toverak>"
+  TOVERAK_CHECK="$<TARGET_FILE:toverak-check>"
   $<$<TARGET_EXISTS:make-mdb>:TOVERAK_MAKE_MDB="$<TARGET_FILE:make-mdb>">)
-add_dependencies(toverak_posix_tests toverak)
+add_dependencies(toverak_posix_tests toverak toverak-check)
 gtest_discover_tests(toverak_posix_tests PROPERTIES LABELS integration DISCOVERY_TIMEOUT 60)
