@@ -86,7 +86,7 @@ VARIANT IndexVariant(int32_t position) {
 
 class WindowsField : public Field {
  public:
-  explicit WindowsField(adodb::Fields& fields, const VARIANT& index) {
+  WindowsField(adodb::Fields& fields, const VARIANT& index) {
     Check(fields.get_Item(index, field_.Receive()), "Fields.Item");
   }
 
@@ -146,8 +146,6 @@ class WindowsFields : public Fields {
   mutable std::map<int32_t, std::unique_ptr<WindowsField>> by_position_;
   mutable std::map<std::string, std::unique_ptr<WindowsField>> by_name_;
 };
-
-class WindowsConnection;
 
 class WindowsRecordset : public Recordset {
  public:

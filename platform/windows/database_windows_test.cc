@@ -125,6 +125,10 @@ TEST_F(WindowsDatabaseTest, RestoreStepsWriteIntoTheLiveDatabase) {
   OdbcExecute(dsn_, "INSERT INTO Settings (Other) VALUES ('kept')");
   // Wine's ADO fails a DELETE that finds no rows, so the live table starts with one.
   OdbcExecute(dsn_, "INSERT INTO ATR_NodeGroups VALUES (9, 'old')");
+  OdbcExecute(dsn_, "DROP TABLE IF EXISTS ATR_Log");
+  // The live event log numbers its rows itself (SQLite's rowid).
+  OdbcExecute(dsn_, "CREATE TABLE ATR_Log (logged TEXT, message TEXT)");
+  OdbcExecute(dsn_, "INSERT INTO ATR_Log VALUES ('old', 'old')");
 
   FakeDatabase backup_database;
   FakeDataSource& backup = backup_database.AddSource("backup");
@@ -140,6 +144,12 @@ TEST_F(WindowsDatabaseTest, RestoreStepsWriteIntoTheLiveDatabase) {
   backup.tables["ATR_NodeGroups"] = {
       {{"nodegroup_id", ado_type::kInteger}, {"name", ado_type::kVarWChar}},
       {{int32_t{1}, std::string("Core")}, {int32_t{2}, Null{}}}};
+  const double december_21_2022 = 44916;
+  backup.tables["ATR_Log"] = {{{"log_id", ado_type::kInteger},
+                               {"logged", ado_type::kDate},
+                               {"message", ado_type::kVarWChar}},
+                              {{int32_t{20}, Date{december_21_2022 + 0.5}, std::string("second")},
+                               {int32_t{10}, Date{december_21_2022}, std::string("first")}}};
 
   auto host = NewWindowsHost();
   FakeServiceManager services;
@@ -156,6 +166,10 @@ TEST_F(WindowsDatabaseTest, RestoreStepsWriteIntoTheLiveDatabase) {
 
   EXPECT_EQ(CopyWholeTable(run, "ATR_NodeGroups", false), StepOutcome::kDone);
   EXPECT_THAT(NodeGroups(), ElementsAre("1|Core", "2|NULL"));
+
+  EXPECT_EQ(CopyEventLogTable(run), StepOutcome::kDone);
+  EXPECT_THAT(OdbcRows(dsn_, "SELECT logged, message FROM ATR_Log ORDER BY rowid"),
+              ElementsAre("2022-12-21 00:00:00|first", "2022-12-21 12:00:00|second"));
 
   MergeSingleRowTable(run, "Settings", SettingsColumns());
   EXPECT_THAT(
