@@ -3,7 +3,9 @@
 //
 // The description, as `make-mdb DESCRIPTION.json OUT.mdb` and WriteJetDatabase read it:
 //
-//   {"created": "2024-01-01 00:00:00",            (optional: the file's creation date)
+//   {"created": "2024-01-01 00:00:00",   (optional: the file's creation date; 1 January 2024
+//                                          when left out, so that a description always makes
+//                                          the same bytes)
 //    "tables": [
 //      {"name": "Settings_Console",
 //       "columns": [{"name": "SqlDbSetupOk", "type": "yesno"},
