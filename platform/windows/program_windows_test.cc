@@ -4,13 +4,11 @@
 
 #include <regex>
 
+#include "driver/form_load.h"
 #include "platform/windows/test_support.h"
 
 namespace toverak {
 namespace {
-
-// The exit status of a run that ended in the failure handler.
-constexpr DWORD kRunFailure = 7;
 
 WORD SubsystemOf(const std::string& executable) {
   const std::string image = ReadFileBytes(executable);
@@ -53,7 +51,7 @@ TEST(ToverakProgramTest, WithoutTheProductFileAppendsTheFailureToThePreviousLog)
       CopyFileA((TestProgramsFolder() + "\\toverak.exe").c_str(), executable.c_str(), FALSE));
   WriteFileBytes(folder / "Toverak.log", "previous run\r\n");
 
-  EXPECT_EQ(RunToEnd(executable, R"(D:\Bak\NarvelBackup_xxxx-xx-xx.mdb)"), kRunFailure);
+  EXPECT_EQ(RunToEnd(executable, R"(D:\Bak\NarvelBackup_xxxx-xx-xx.mdb)"), DWORD(kRunFailure));
 
   const std::regex expected(
       "previous run\r\n"
