@@ -257,7 +257,7 @@ std::vector<uint8_t> MemoData(const std::vector<uint8_t>& text, RowPages& long_v
   if (text.size() <= kInlineMemoMax) {
     field[3] = 0x80;
     field.insert(field.end(), text.begin(), text.end());
-  } else if (text.size() <= jet::kMaxRowSize) {
+  } else if (text.size() <= kLongValueRowMax) {
     field[3] = 0x40;
     PutU32(&field[4], long_values.Add(text));
   } else {
