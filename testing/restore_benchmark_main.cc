@@ -198,7 +198,8 @@ Measured BareLoop(const std::vector<std::string>& statements, const std::string&
   return Measured{wall, 0, wall, 0, true};
 }
 
-void RunScale(double scale, const TempFolder& folder) {
+// Returns whether toverak's restore completed.
+bool RunScale(double scale, const TempFolder& folder) {
   const std::filesystem::path backup = folder.path() / "NarvelBackup.mdb";
   WriteJetDatabase(GrownBackup(scale), backup);
   const std::filesystem::path live = folder.path() / "live.db";
@@ -234,6 +235,7 @@ void RunScale(double scale, const TempFolder& folder) {
   line("bare ODBC loop", bare, bare.wall);
   std::printf("  toverak without pauses / bare loop: %.2f;  toverak / mdbtools pipeline: %.2f\n",
               unpaused / bare.wall, toverak.wall / peer.wall);
+  return toverak.ok;
 }
 
 }  // namespace
@@ -246,5 +248,7 @@ int main(int argc, char** argv) {
   }
   if (scales.empty()) scales = {1, 10};
   const toverak::TempFolder folder;
-  for (double scale : scales) toverak::RunScale(scale, folder);
+  bool all_completed = true;
+  for (double scale : scales) all_completed = toverak::RunScale(scale, folder) && all_completed;
+  return all_completed ? 0 : 1;
 }
