@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -42,7 +43,9 @@ nlohmann::json GrownBackup(double scale) {
     for (size_t i = 1; i < row.size(); ++i) {
       if (row[i].is_string() && table["columns"][i]["type"] != "datetime" &&
           table["columns"][i]["type"] != "currency") {
-        row[i] = row[i].get<std::string>().substr(0, 20) + " {n}";
+        // Room for " " and up to seven digits of n within the column's size.
+        const size_t room = size_t(table["columns"][i].value("size", 255)) - 8;
+        row[i] = row[i].get<std::string>().substr(0, std::min<size_t>(room, 20)) + " {n}";
       }
     }
     const int count = int((name == "ATR_Log" ? 100'000 : 10'000) * scale);
