@@ -32,3 +32,5 @@ add_executable(restore-benchmark testing/restore_benchmark_main.cc)
 target_link_libraries(restore-benchmark PRIVATE toverak_posix toverak_testing)
 add_test(NAME RestoreBenchmark.RunsAtATinySize COMMAND restore-benchmark --scale 0.002)
 set_tests_properties(RestoreBenchmark.RunsAtATinySize PROPERTIES LABELS integration)
+
+include(cmake/benchmark.cmake)

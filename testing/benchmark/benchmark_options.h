@@ -1,0 +1,34 @@
+// The command line of the benchmark.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testing/benchmark/benchmark_backup.h"
+
+namespace toverak {
+
+enum class Way { kToverak, kMdbtools, kBareLoop };
+
+struct BenchmarkOptions {
+  // Each scale multiplies the base size; the default shows the base and ten times it.
+  std::vector<double> scales = {1, 10};
+  // The base size: 100,000 ATR_Log rows and 10,000 rows in each whole-copy table, times this.
+  double rows_scale = 1;
+  std::vector<Way> ways = {Way::kToverak, Way::kMdbtools, Way::kBareLoop};
+  // Where the backup and the live databases are written; empty: a temporary folder.
+  std::filesystem::path folder;
+};
+
+// The usage text.
+extern const char kBenchmarkUsage[];
+
+// Reads --scales 1,10  --rows-scale 0.01  --ways toverak,mdbtools,bare  --dir PATH; throws
+// std::invalid_argument naming what is wrong.
+BenchmarkOptions ParseBenchmarkOptions(const std::vector<std::string>& arguments);
+
+// The backup size of `scale` under `options`: at least one row in every generated table.
+BackupSize SizeAt(const BenchmarkOptions& options, double scale);
+
+}  // namespace toverak

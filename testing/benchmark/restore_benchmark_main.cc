@@ -1,0 +1,145 @@
+// toverak-benchmark: restores one generated backup into the same empty SQLite database three
+// ways, side by side, each in a child process of its own (toverak's restore, mdbtools'
+// pipeline, a bare ODBC loop of the identical statements), at one or more sizes, and prints
+// their times, their ratios and their peak memory. See kBenchmarkUsage for the options.
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+#include "restore/restore_tables.h"
+#include "testing/benchmark/benchmark_backup.h"
+#include "testing/benchmark/benchmark_options.h"
+#include "testing/benchmark/benchmark_report.h"
+#include "testing/benchmark/child_run.h"
+#include "testing/benchmark/live_database.h"
+#include "testing/benchmark/restore_ways.h"
+#include "testing/temp_folder.h"
+
+namespace toverak {
+namespace {
+
+void Say(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// Rows that the way left in the live database, checked against what the backup holds.
+void CheckLiveRows(const BackupSize& size, const std::filesystem::path& live, WayResult& result) {
+  for (const auto& [table, count] : LiveRowCounts(live)) {
+    const int64_t expected = ExpectedLiveRows(size, table);
+    if (count == expected) continue;
+    result.ok = false;
+    result.failure += (result.failure.empty() ? "" : "; ") + table + " holds " +
+                      std::to_string(count) + " rows, not " + std::to_string(expected);
+  }
+}
+
+WayResult RunWay(Way way, const ScaleRun& run, const std::filesystem::path& folder,
+                 const std::vector<std::string>& event_log_columns) {
+  const std::filesystem::path backup = folder / "NarvelBackup.mdb";
+  const std::filesystem::path live = folder / "live.db";
+  MakeEmptyLiveDatabase(live);
+  WayResult result = RunInChild([&] {
+    switch (way) {
+      case Way::kToverak:
+        return ToverakRestore(backup, live, folder);
+      case Way::kMdbtools:
+        return MdbtoolsPipeline(backup, live, event_log_columns);
+      case Way::kBareLoop:
+        return BareLoop(folder / "statements.bin", live);
+    }
+    return WayResult{};
+  });
+  CheckLiveRows(run.size, live, result);
+  std::filesystem::remove(live);
+  return result;
+}
+
+ScaleRun RunScale(const BenchmarkOptions& options, double scale,
+                  const std::filesystem::path& folder) {
+  ScaleRun run;
+  run.scale = scale;
+  run.size = SizeAt(options, scale);
+  run.rows = run.size.event_log_rows + 10 * run.size.table_rows;
+  const std::filesystem::path backup = folder / "NarvelBackup.mdb";
+  Say("\n  writing the backup: " + Grouped(run.rows) + " rows\n");
+  const JetDatabase generated = GeneratedBackup(run.size);
+  const WayResult written = RunInChild([&] {
+    const auto start = std::chrono::steady_clock::now();
+    WriteJetDatabase(generated, backup);
+    WayResult result;
+    result.ok = true;
+    result.wall_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+  });
+  if (!written.ok) throw std::runtime_error("cannot write the backup: " + written.failure);
+  run.backup_seconds = written.wall_seconds;
+  run.backup_bytes = int64_t(std::filesystem::file_size(backup));
+
+  const WayResult listed = RunInChild([&] {
+    WriteStatementsFile(backup, folder / "statements.bin");
+    WayResult result;
+    result.ok = true;
+    return result;
+  });
+  if (!listed.ok) throw std::runtime_error("cannot list the statements: " + listed.failure);
+  run.statements = CountStatementsInFile(folder / "statements.bin");
+
+  for (Way way : options.ways) {
+    Say(std::string("  running: ") + WayName(way) + "\n");
+    run.ways[way] = RunWay(way, run, folder, ColumnNames(generated, "ATR_Log"));
+  }
+  std::filesystem::remove(backup);
+  std::filesystem::remove(folder / "statements.bin");
+  return run;
+}
+
+bool AllSucceeded(const std::vector<ScaleRun>& runs) {
+  for (const ScaleRun& run : runs) {
+    for (const auto& [way, result] : run.ways) {
+      if (!result.ok) return false;
+    }
+  }
+  return true;
+}
+
+int Main(const BenchmarkOptions& options) {
+  std::optional<TempFolder> temporary;
+  std::filesystem::path folder = options.folder;
+  if (folder.empty()) {
+    temporary.emplace();
+    folder = temporary->path();
+  }
+  std::filesystem::create_directories(folder);
+  Say("The restore benchmark: live database SQLite through Debian's SQLite ODBC driver, files in " +
+      folder.string() + "\n");
+  std::vector<ScaleRun> runs;
+  for (double scale : options.scales) {
+    runs.push_back(RunScale(options, scale, folder));
+    Say(ScaleReport(runs.back()));
+  }
+  Say(MemoryReport(runs));
+  return AllSucceeded(runs) ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace toverak
+
+int main(int argc, char** argv) {
+  toverak::BenchmarkOptions options;
+  try {
+    options = toverak::ParseBenchmarkOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& wrong) {
+    std::fprintf(stderr, "%s\n%s", wrong.what(), toverak::kBenchmarkUsage);
+    return 2;
+  }
+  try {
+    return toverak::Main(options);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "toverak-benchmark: %s\n", failure.what());
+    return 1;
+  }
+}

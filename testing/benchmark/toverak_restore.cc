@@ -1,0 +1,50 @@
+// The first way: toverak's own restore.
+#include <chrono>
+#include <fstream>
+
+#include "platform/fake/fake_service_manager.h"
+#include "platform/posix/posix_env.h"
+#include "restore/restore_tables.h"
+#include "testing/benchmark/live_database.h"
+#include "testing/benchmark/measured_env.h"
+#include "testing/benchmark/restore_ways.h"
+
+namespace toverak {
+namespace {
+
+std::string WholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+WayResult ToverakRestore(const std::filesystem::path& backup, const std::filesystem::path& live,
+                         const std::filesystem::path& app_folder) {
+  char program_name[] = "toverak";
+  char* arguments[] = {program_name, nullptr};
+  std::unique_ptr<Host> real_host = NewPosixHost(1, arguments);
+  std::unique_ptr<Database> real_database = NewPosixDatabase();
+  FakeServiceManager no_services;  // the restore reaches no service
+  PauseTimingHost host(*real_host);
+  LiveDatabaseTimes times;
+  const std::string target = LiveConnectionString(live);
+  TimingDatabase database(*real_database, target, times);
+  Program program{Env{host, database, no_services}, app_folder.string(), {}, target, {}};
+
+  int16_t RestoreOk = 0;
+  std::string ProgressText;
+  const auto start = std::chrono::steady_clock::now();
+  RestoreTables(program, backup.string(), RestoreOk, ProgressText);
+  WayResult result;
+  result.wall_seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.ok = RestoreOk != 0;
+  if (!result.ok) result.failure = "the restore failed: " + WholeFile(app_folder / "Toverak.log");
+  result.paused_seconds = host.PausedSeconds();
+  result.database_seconds = times.executing_seconds;
+  result.copies_peak_kib = times.peak_before_event_log_kib;
+  return result;
+}
+
+}  // namespace toverak
