@@ -1,0 +1,435 @@
+// Faults in the middle of whole runs of the real executable: the live server going down, the
+// backup vanishing or cut short, a run log that cannot be written, a service that stays stop
+// pending and the bus going away. Each run ends in order, within the documented time-outs, with
+// its exit status, and no line that claims a success that did not happen.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "platform/posix/posix_env.h"
+#include "restore/restore_tables.h"
+#include "testing/dbus_systemd.h"
+#include "testing/postgres_server.h"
+#include "testing/product_folder.h"
+
+namespace toverak {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+const std::vector<std::string> kRunningUnits = {"Narvel Discovery Agent=active",
+                                                "Narvel Poller=active", "Narvel Server=active"};
+const char* const kServices[] = {"Narvel Discovery Agent", "Narvel Poller", "Narvel Server"};
+// What a run writes only when that much went well.
+const char* const kSuccessLines[] = {"Restore Operation Completed", "Service started",
+                                     "All services started"};
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& log) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(log.substr(start, end - start));
+  }
+  EXPECT_EQ(start, log.size()) << "the log's last line is not ended by CR LF";
+  return lines;
+}
+
+// The last `count` lines of the log.
+std::vector<std::string> Tail(const std::string& log, size_t count) {
+  const std::vector<std::string> lines = Lines(log);
+  if (lines.size() < count) return lines;
+  return {lines.end() - std::ptrdiff_t(count), lines.end()};
+}
+
+// The progress lines of the plan up to and including `table`'s.
+std::vector<std::string> ProgressUpTo(const std::string& table) {
+  std::vector<std::string> lines;
+  for (const std::string& planned : PlanTables()) {
+    lines.push_back("Restore of Table " + planned + "...");
+    if (planned == table) break;
+  }
+  return lines;
+}
+
+void ExpectNoSuccessClaimed(const std::string& log) {
+  for (const char* claim : kSuccessLines) EXPECT_THAT(log, Not(HasSubstr(claim))) << claim;
+}
+
+std::string FixtureScript(const std::string& script) {
+  std::ifstream in(std::string(TOVERAK_SOURCE_DIR) + "/testing/fixtures/" + script);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// One value of the first row of `query` on the live database, as text.
+std::string LiveValue(const std::string& live, const std::string& query) {
+  std::unique_ptr<Database> database = NewPosixDatabase();
+  std::unique_ptr<Connection> connection = database->NewConnection();
+  connection->SetConnectionString(live);
+  connection->Open();
+  std::unique_ptr<Recordset> rows = connection->Execute(query);
+  const Value value = rows->GetFields().Item(0).GetValue();
+  if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+  if (const auto* number = std::get_if<int32_t>(&value)) return std::to_string(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  return "?";
+}
+
+std::string Count(const std::string& live, const std::string& table) {
+  return LiveValue(live, "SELECT count(*) FROM " + table);
+}
+
+// The row counts of the live tables of the plan, in plan order.
+std::vector<std::string> Counts(const std::string& live) {
+  std::vector<std::string> counts;
+  for (const std::string& table : PlanTables()) counts.push_back(Count(live, table));
+  return counts;
+}
+
+// Gives a folder's mode back when the test ends, so that its temporary folder can be removed.
+class ModeChange {
+ public:
+  ModeChange(fs::path path, fs::perms mode) : path_(std::move(path)) {
+    previous_ = fs::status(path_).permissions();
+    fs::permissions(path_, mode);
+  }
+  ~ModeChange() {
+    std::error_code ignored;
+    fs::permissions(path_, previous_, ignored);
+  }
+
+ private:
+  fs::path path_;
+  fs::perms previous_;
+};
+
+// The folder of a bus's socket.
+fs::path BusFolder(const SystemdOnPrivateBus& bus) {
+  const std::string prefix = "unix:path=";
+  EXPECT_THAT(bus.address(), StartsWith(prefix));
+  const std::string socket = bus.address().substr(prefix.size());
+  return fs::path(socket.substr(0, socket.find(','))).parent_path();
+}
+
+// Lets a run as another user reach the bus's socket.
+void OpenBusToEveryone(const SystemdOnPrivateBus& bus) {
+  fs::permissions(BusFolder(bus), fs::perms(0711));
+}
+
+// Kills the bus daemon of `bus`, a child of this test: the process that runs with that bus's
+// configuration file.
+void KillBus(const SystemdOnPrivateBus& bus) {
+  const std::string config = "--config-file=" + (BusFolder(bus) / "bus.conf").string() + '\0';
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+    const std::string command_line(std::istreambuf_iterator<char>(in), {});
+    if (command_line.find(config) == std::string::npos) continue;
+    ASSERT_EQ(kill(pid_t(std::stoi(name)), SIGKILL), 0);
+    return;
+  }
+  FAIL() << "no bus daemon with " << config;
+}
+
+class Faults : public testing::Test {
+ protected:
+  Faults() : product_(TOVERAK_EXECUTABLE) {}
+
+  std::string TemplatePath() const {
+    return (product_.backups() / "NarvelBackup_xxxx-xx-xx.mdb").string();
+  }
+  fs::path TodaysBackup(const nlohmann::json& description) const {
+    return product_.WriteBackup(description, "NarvelBackup_" + Today() + ".mdb");
+  }
+  // A live SQLite database beside the backups, with the 13 tables and their older rows.
+  std::string SqliteLive() const {
+    const fs::path file = product_.backups() / "live.db";
+    for (const char* script : {"live_schema_sqlite.sql", "live_older_rows.sql"}) {
+      const std::string command =
+          "sqlite3 '" + file.string() + "' < " + TOVERAK_SOURCE_DIR + "/testing/fixtures/" + script;
+      EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    return "Driver={SQLite3};Database=" + file.string();
+  }
+  // A product set up on a live SQLite database with today's backup; the live database's text.
+  std::string SetUpOnSqlite() {
+    const std::string live = SqliteLive();
+    product_.WriteNarvelMdb(true, live);
+    backup_ = TodaysBackup(Fixture("narvel_backup"));
+    return live;
+  }
+  void ExpectUnits(SystemdOnPrivateBus& bus, const std::vector<std::string>& states) {
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(bus.ActiveState(kServices[i]), states[i]) << kServices[i];
+    }
+  }
+
+  ProductFolder product_;
+  fs::path backup_;
+};
+
+// The restore's failure, once the services are down: its handler's line, the empty entry, the
+// progress (empty here, the backup never opened) and the driver's own line.
+void ExpectRestoreFailedBeforeTheFirstTable(const ProductRun& run, const std::string& cause) {
+  EXPECT_EQ(run.status, 5) << run.console;
+  const std::vector<std::string> tail = Tail(run.log, 7);
+  ASSERT_EQ(tail.size(), 7u) << run.log;
+  EXPECT_EQ(tail[0], "Starting Restore...");
+  EXPECT_EQ(tail[2], "");
+  EXPECT_THAT(tail[3], StartsWith("Restore_Err_Handler: "));
+  EXPECT_THAT(tail[3], HasSubstr(cause));
+  EXPECT_EQ(tail[4], "");
+  EXPECT_EQ(tail[5], "");
+  EXPECT_EQ(tail[6], "Restore Failed");
+  ExpectNoSuccessClaimed(run.log);
+}
+
+TEST_F(Faults, TheBackupRemovedAfterTheServicesStopped) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const std::string live = SetUpOnSqlite();
+  const std::vector<std::string> before = Counts(live);
+  RunningProduct running = product_.Start(TemplatePath());
+  ASSERT_TRUE(running.WaitForLog("Service stopped", 3, 60));
+  fs::remove(backup_);
+  const ProductRun run = running.Finish();
+  ExpectRestoreFailedBeforeTheFirstTable(run, backup_.string());
+  EXPECT_EQ(Counts(live), before);
+  ExpectUnits(bus, {"inactive", "inactive", "inactive"});
+}
+
+TEST_F(Faults, TheBackupTruncatedAfterTheServicesStopped) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const std::string live = SetUpOnSqlite();
+  const std::vector<std::string> before = Counts(live);
+  RunningProduct running = product_.Start(TemplatePath());
+  ASSERT_TRUE(running.WaitForLog("Service stopped", 3, 60));
+  fs::resize_file(backup_, fs::file_size(backup_) / 2);
+  const ProductRun run = running.Finish();
+  ExpectRestoreFailedBeforeTheFirstTable(run, "damaged or truncated");
+  EXPECT_EQ(Counts(live), before);
+  ExpectUnits(bus, {"inactive", "inactive", "inactive"});
+}
+
+// The log cannot even be made: nothing is touched, and the one place left to tell it is the
+// error output.
+TEST_F(Faults, TheLogFolderReadOnlyBeforeTheRun) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const std::string live = SetUpOnSqlite();
+  const std::vector<std::string> before = Counts(live);
+  product_.HandTo(kNobody);
+  ModeChange read_only(product_.product(), fs::perms(0555));
+  const ProductRun run = product_.Start(TemplatePath(), 60, kNobody).Finish();
+  EXPECT_EQ(run.status, 8) << run.console;
+  EXPECT_THAT(run.console, HasSubstr("the run log cannot be written"));
+  EXPECT_FALSE(fs::exists(product_.LogPath()));
+  EXPECT_EQ(Counts(live), before);
+  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+// The log is only ever opened, never made anew, once the run has made it: a folder that turns
+// read-only meanwhile changes nothing.
+TEST_F(Faults, TheLogFolderMadeReadOnlyDuringTheRun) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  OpenBusToEveryone(bus);
+  const std::string live = SetUpOnSqlite();
+  product_.HandTo(kNobody);
+  RunningProduct running = product_.Start(TemplatePath(), 180, kNobody);
+  ASSERT_TRUE(running.WaitForLog("Attempting to stop the Poll service...", 1, 60));
+  ModeChange read_only(product_.product(), fs::perms(0555));
+  const ProductRun run = running.Finish();
+  EXPECT_EQ(run.status, 0) << run.console;
+  EXPECT_EQ(Tail(run.log, 1), std::vector<std::string>{"All services started"});
+  EXPECT_EQ(Count(live, "ATR_Log"), "3");
+  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+// A log that can no longer be written once the services are down ends the run at its next
+// group: the services stay stopped, the restore never starts, and the error output says why.
+TEST_F(Faults, TheLogFileMadeReadOnlyAfterTheServicesStopped) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  OpenBusToEveryone(bus);
+  const std::string live = SetUpOnSqlite();
+  const std::vector<std::string> before = Counts(live);
+  product_.HandTo(kNobody);
+  RunningProduct running = product_.Start(TemplatePath(), 180, kNobody);
+  ASSERT_TRUE(running.WaitForLog("Service stopped", 3, 60));
+  ModeChange read_only(product_.LogPath(), fs::perms(0444));
+  const ProductRun run = running.Finish();
+  EXPECT_EQ(run.status, 8) << run.console;
+  EXPECT_THAT(run.console, HasSubstr("the run log cannot be written"));
+  EXPECT_EQ(Tail(run.log, 2), (std::vector<std::string>{"Service stopped", ""}));
+  EXPECT_EQ(Counts(live), before);
+  ExpectUnits(bus, {"inactive", "inactive", "inactive"});
+}
+
+// Stop pending is no state that the stop sequence acts on: that service is neither asked nor
+// counted, and the run is cancelled before anything is restored.
+TEST_F(Faults, AServiceThatStaysStopPending) {
+  SystemdOnPrivateBus bus(
+      {"Narvel Discovery Agent=active", "Narvel Poller=deactivating", "Narvel Server=active"});
+  const std::string live = SetUpOnSqlite();
+  const std::vector<std::string> before = Counts(live);
+  const ProductRun run = product_.Run(TemplatePath(), 60);
+  EXPECT_EQ(run.status, 4) << run.console;
+  const std::vector<std::string> lines = Lines(run.log);
+  const auto poller = std::find(lines.begin(), lines.end(), "Narvel Poller");
+  ASSERT_LT(std::distance(poller, lines.end()), 6) << run.log;
+  EXPECT_EQ(std::vector<std::string>(poller + 1, poller + 2),
+            std::vector<std::string>{"Service is installed. Status unknown"});
+  EXPECT_EQ(std::vector<std::string>(poller + 3, poller + 5), (std::vector<std::string>{"", ""}));
+  EXPECT_EQ(Tail(run.log, 1), std::vector<std::string>{"Cancel due to not all services stopped"});
+  EXPECT_THAT(run.log, Not(HasSubstr("Attempting to stop the Poll service...")));
+  // Two stops with their waits and the three state readings: well under the stop sequence's
+  // 23 seconds for three services.
+  EXPECT_LT(run.seconds, 25);
+  EXPECT_EQ(Counts(live), before);
+  ExpectUnits(bus, {"inactive", "deactivating", "inactive"});
+}
+
+// Without the bus the start sequence finds no service: it asks for nothing, counts none and
+// says so, after a restore that is done.
+TEST_F(Faults, TheBusGoingAwayBetweenTheStopAndTheStart) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const std::string live = SetUpOnSqlite();
+  RunningProduct running = product_.Start(TemplatePath());
+  ASSERT_TRUE(running.WaitForLog("Starting Restore...", 1, 60));
+  KillBus(bus);
+  const ProductRun run = running.Finish();
+  EXPECT_EQ(run.status, 6) << run.console;
+  std::vector<std::string> start;
+  for (const char* service : {"Narvel Server", "Narvel Poller", "Narvel Discovery Agent"}) {
+    start.insert(start.end(), {service, "Service not installed", "<stamp>", "", ""});
+  }
+  start.push_back("Failed to start all services");
+  std::vector<std::string> tail = Tail(run.log, start.size());
+  for (size_t i = 2; i < tail.size(); i += 5) tail[i] = "<stamp>";
+  EXPECT_EQ(tail, start) << run.log;
+  EXPECT_THAT(run.log, HasSubstr("Restore Operation Completed"));
+  EXPECT_THAT(run.log, Not(HasSubstr("Attempting to start")));
+  EXPECT_EQ(Count(live, "ATR_Log"), "3");
+  // Each state reading fails at once; the pauses come to under 6 seconds.
+  EXPECT_LT(run.seconds, 23 + 15);
+}
+
+// The newest PostgreSQL's pg_ctl, run as the server's own user when this process is root.
+std::string PgCtl(const std::string& arguments) {
+  fs::path newest;
+  for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql")) {
+    if (fs::exists(entry.path() / "bin/pg_ctl") &&
+        std::atoi(entry.path().filename().c_str()) > std::atoi(newest.filename().c_str())) {
+      newest = entry.path();
+    }
+  }
+  const std::string command = (newest / "bin/pg_ctl").string() + " " + arguments;
+  if (geteuid() != 0) return command;
+  return "su postgres -s /bin/sh -c '" + command + "'";
+}
+
+// The folder of the server that listens on `port`: the one that holds its socket.
+fs::path ServerFolder(int port) {
+  const std::string socket = ".s.PGSQL." + std::to_string(port);
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    if (entry.path().filename().string().starts_with("toverak-pg-") &&
+        fs::exists(entry.path() / socket)) {
+      return entry.path();
+    }
+  }
+  return {};
+}
+
+// A whole-table copy of many rows in the middle of the plan: MibObjects.
+nlohmann::json BackupWithManyMibObjects() {
+  nlohmann::json description = Fixture("narvel_backup");
+  for (auto& table : description["tables"]) {
+    if (table["name"] != "MibObjects") continue;
+    table["rows"] = nlohmann::json::array();
+    table["generate"] = {{"count", 100000},
+                         {"row", {"{n}", "1.3.6.1.4.1.{n}", "object-{n}", "object {n}'s text"}}};
+  }
+  return description;
+}
+
+// The server goes down while MibObjects is being copied: the INSERT in flight fails, the
+// handler logs the database's message, and the tables after it are never touched.
+TEST_F(Faults, TheLiveServerStoppedInTheMiddleOfATable) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  PostgresServer server;
+  const std::string name = server.NewDatabase();
+  server.RunAsSuperuser(
+      name, FixtureScript("live_schema_postgres.sql") + FixtureScript("live_older_rows.sql") +
+                "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
+                "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " + server.user() + ";");
+  const std::string live = server.OdbcText(name);
+  const std::vector<std::string> before = Counts(live);
+  product_.WriteNarvelMdb(true, live);
+  TodaysBackup(BackupWithManyMibObjects());
+  const fs::path folder = ServerFolder(server.port());
+  ASSERT_FALSE(folder.empty());
+
+  RunningProduct running = product_.Start(TemplatePath());
+  ASSERT_TRUE(running.WaitForLog("Starting Restore...", 1, 60));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::atoi(Count(live, "MibObjects").c_str()) < 2000) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "MibObjects is not being filled";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const std::string data = (folder / "data").string();
+  ASSERT_EQ(std::system((PgCtl("-D " + data + " -m immediate -w stop") + " >/dev/null").c_str()),
+            0);
+  const ProductRun run = running.Finish();
+
+  EXPECT_EQ(run.status, 5) << run.console;
+  std::vector<std::string> expected = {"Restore_Err_Handler: ", ""};
+  const std::vector<std::string> progress = ProgressUpTo("MibObjects");
+  expected.insert(expected.end(), progress.begin(), progress.end());
+  expected.push_back("Restore Failed");
+  std::vector<std::string> tail = Tail(run.log, expected.size());
+  ASSERT_EQ(tail.size(), expected.size());
+  EXPECT_THAT(tail[0], StartsWith("Restore_Err_Handler: "));
+  EXPECT_GT(tail[0].size(), expected[0].size()) << "no description of the failure";
+  tail[0] = expected[0];
+  EXPECT_EQ(tail, expected) << run.log;
+  ExpectNoSuccessClaimed(run.log);
+  ExpectUnits(bus, {"inactive", "inactive", "inactive"});
+
+  // Back up again, the server shows what the run left: the tables before MibObjects restored,
+  // MibObjects partly filled, the tables after it as they were.
+  ASSERT_EQ(
+      std::system((PgCtl("-D " + data + " -l " + (folder / "server.log").string() +
+                         " -w -t 60 -o \"-p " + std::to_string(server.port()) + " -k " +
+                         folder.string() + " -c listen_addresses=127.0.0.1 -c fsync=off\" start") +
+                   " >/dev/null")
+                      .c_str()),
+      0);
+  const std::vector<std::string> after = Counts(live);
+  const std::vector<std::string> restored = {"3", "2", "2", "3", "1"};
+  EXPECT_THAT(std::vector<std::string>(after.begin(), after.begin() + 5),
+              ElementsAreArray(restored));
+  const int copied = std::atoi(after[5].c_str());
+  EXPECT_GE(copied, 2000);
+  EXPECT_LT(copied, 100000);
+  EXPECT_EQ(std::vector<std::string>(after.begin() + 6, after.end()),
+            std::vector<std::string>(before.begin() + 6, before.end()));
+}
+
+}  // namespace
+}  // namespace toverak
