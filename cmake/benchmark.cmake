@@ -3,7 +3,7 @@
 file(GLOB benchmark_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/testing/benchmark/*.cc)
 list(FILTER benchmark_sources EXCLUDE REGEX "(_test|_main)\\.cc$")
 add_library(toverak_benchmark STATIC ${benchmark_sources})
-target_link_libraries(toverak_benchmark PUBLIC toverak_posix toverak_testing toverak_fakes)
+target_link_libraries(toverak_benchmark PUBLIC toverak_posix toverak_testing)
 
 add_executable(toverak-benchmark testing/benchmark/restore_benchmark_main.cc)
 target_link_libraries(toverak-benchmark PRIVATE toverak_benchmark)

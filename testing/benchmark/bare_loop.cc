@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "platform/error.h"
-#include "platform/fake/fake_service_manager.h"
 #include "platform/posix/posix_env.h"
 #include "restore/backup_check.h"
 #include "testing/benchmark/live_database.h"
@@ -93,8 +92,8 @@ size_t WriteStatementsFile(const std::filesystem::path& backup, const std::files
   char* arguments[] = {program_name, nullptr};
   std::unique_ptr<Host> host = NewPosixHost(1, arguments);
   std::unique_ptr<Database> database = NewPosixDatabase();
-  FakeServiceManager no_services;
-  Program program{Env{*host, *database, no_services}, file.parent_path().string(), {}, {}, {}};
+  std::unique_ptr<ServiceManager> services = NewPosixServiceManager();
+  Program program{Env{*host, *database, *services}, file.parent_path().string(), {}, {}, {}};
   const BackupCheck check = CheckBackup(program, backup.string());
   if (!check.failure.empty()) throw RaisedError("the restore would fail: " + check.failure);
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -79,9 +79,13 @@ const char* WayName(Way way) {
 }
 
 std::string Grouped(int64_t n) {
-  std::string digits = std::to_string(n < 0 ? -n : n);
-  for (int64_t at = int64_t(digits.size()) - 3; at > 0; at -= 3) digits.insert(size_t(at), ",");
-  return (n < 0 ? "-" : "") + digits;
+  const std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string grouped = n < 0 ? "-" : "";
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped.push_back(',');
+    grouped.push_back(digits[i]);
+  }
+  return grouped;
 }
 
 bool PeakStayedFlat(int64_t smaller_kib, int64_t larger_kib) {

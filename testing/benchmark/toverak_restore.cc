@@ -2,7 +2,6 @@
 #include <chrono>
 #include <fstream>
 
-#include "platform/fake/fake_service_manager.h"
 #include "platform/posix/posix_env.h"
 #include "restore/restore_tables.h"
 #include "testing/benchmark/live_database.h"
@@ -25,12 +24,13 @@ WayResult ToverakRestore(const std::filesystem::path& backup, const std::filesys
   char* arguments[] = {program_name, nullptr};
   std::unique_ptr<Host> real_host = NewPosixHost(1, arguments);
   std::unique_ptr<Database> real_database = NewPosixDatabase();
-  FakeServiceManager no_services;  // the restore reaches no service
+  // The restore reaches no service.
+  std::unique_ptr<ServiceManager> services = NewPosixServiceManager();
   PauseTimingHost host(*real_host);
   LiveDatabaseTimes times;
   const std::string target = LiveConnectionString(live);
   TimingDatabase database(*real_database, target, times);
-  Program program{Env{host, database, no_services}, app_folder.string(), {}, target, {}};
+  Program program{Env{host, database, *services}, app_folder.string(), {}, target, {}};
 
   int16_t RestoreOk = 0;
   std::string ProgressText;
