@@ -8,7 +8,6 @@
 #include "platform/error.h"
 #include "platform/posix/posix_env.h"
 #include "restore/backup_check.h"
-#include "testing/benchmark/live_database.h"
 #include "testing/benchmark/restore_ways.h"
 
 namespace toverak {
@@ -109,12 +108,11 @@ size_t CountStatementsInFile(const std::filesystem::path& file) {
   return count;
 }
 
-WayResult BareLoop(const std::filesystem::path& statements_file,
-                   const std::filesystem::path& live) {
+WayResult BareLoop(const std::filesystem::path& statements_file, const std::string& live) {
   std::ifstream in(statements_file, std::ios::binary);
   if (!in) throw RaisedError("cannot read " + statements_file.string());
   const auto start = std::chrono::steady_clock::now();
-  BareOdbc odbc(LiveConnectionString(live));
+  BareOdbc odbc(live);
   WayResult result;
   result.database_seconds = 0;
   for (std::string statement; ReadStatement(in, statement);) {

@@ -42,13 +42,16 @@ Way WayNamed(const std::string& name) {
 
 const char kBenchmarkUsage[] =
     "usage: toverak-benchmark [--scales 1,10] [--rows-scale 1] [--ways toverak,mdbtools,bare]"
-    " [--dir PATH]\n"
+    " [--dir PATH] [--odbc-options TEXT]\n"
     "  --scales      the sizes to run, as multiples of the base size\n"
     "  --rows-scale  the base size: 100,000 ATR_Log rows and 10,000 rows in each whole-copy\n"
     "                table, times this number\n"
     "  --ways        which ways to run: toverak's restore, mdbtools' pipeline, the bare loop\n"
     "  --dir         where the backup and the live databases are written (default: a new\n"
-    "                temporary folder, removed at the end)\n";
+    "                temporary folder, removed at the end)\n"
+    "  --odbc-options options of the SQLite ODBC driver, added to the live connection string\n"
+    "                of toverak's restore and the bare loop "
+    "(\"JournalMode=WAL;SyncPragma=NORMAL\")\n";
 
 BenchmarkOptions ParseBenchmarkOptions(const std::vector<std::string>& arguments) {
   BenchmarkOptions options;
@@ -71,6 +74,8 @@ BenchmarkOptions ParseBenchmarkOptions(const std::vector<std::string>& arguments
           options.ways.push_back(way);
         }
       }
+    } else if (option == "--odbc-options") {
+      options.odbc_options = value;
     } else if (option == "--dir") {
       options.folder = value;
     } else {

@@ -19,12 +19,15 @@ struct BenchmarkOptions {
   std::vector<Way> ways = {Way::kToverak, Way::kMdbtools, Way::kBareLoop};
   // Where the backup and the live databases are written; empty: a temporary folder.
   std::filesystem::path folder;
+  // Options of the SQLite ODBC driver for toverak's restore and the bare loop.
+  std::string odbc_options;
 };
 
 // The usage text.
 extern const char kBenchmarkUsage[];
 
-// Reads --scales 1,10  --rows-scale 0.01  --ways toverak,mdbtools,bare  --dir PATH; throws
+// Reads --scales 1,10  --rows-scale 0.01  --ways toverak,mdbtools,bare  --dir PATH
+// --odbc-options "JournalMode=WAL"; throws
 // std::invalid_argument naming what is wrong.
 BenchmarkOptions ParseBenchmarkOptions(const std::vector<std::string>& arguments);
 

@@ -25,11 +25,13 @@ TEST(BenchmarkOptionsTest, DefaultsRunEveryWayAtTheBaseSizeAndTenTimesIt) {
 }
 
 TEST(BenchmarkOptionsTest, ScalesRowsScaleWaysAndFolderAreRead) {
-  const BenchmarkOptions options = Parsed(
-      {"--scales", "1,2.5", "--rows-scale", "0.002", "--ways", "bare,toverak,bare", "--dir", "/x"});
+  const BenchmarkOptions options =
+      Parsed({"--scales", "1,2.5", "--rows-scale", "0.002", "--ways", "bare,toverak,bare", "--dir",
+              "/x", "--odbc-options", "JournalMode=WAL"});
   EXPECT_EQ(options.scales, (std::vector<double>{1, 2.5}));
   EXPECT_EQ(options.ways, (std::vector<Way>{Way::kBareLoop, Way::kToverak}));
   EXPECT_EQ(options.folder, "/x");
+  EXPECT_EQ(options.odbc_options, "JournalMode=WAL");
   const BackupSize size = SizeAt(options, 2.5);
   EXPECT_EQ(size.event_log_rows, 500);
   EXPECT_EQ(size.table_rows, 50);

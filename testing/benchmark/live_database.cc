@@ -15,8 +15,8 @@ void MakeEmptyLiveDatabase(const std::filesystem::path& file) {
               "INSERT INTO Settings DEFAULT VALUES; INSERT INTO DiscAgt DEFAULT VALUES;"});
 }
 
-std::string LiveConnectionString(const std::filesystem::path& file) {
-  return "Driver={SQLite3};Database=" + file.string();
+std::string LiveConnectionString(const std::filesystem::path& file, const std::string& options) {
+  return "Driver={SQLite3};Database=" + file.string() + (options.empty() ? "" : ";" + options);
 }
 
 std::map<std::string, int64_t> LiveRowCounts(const std::filesystem::path& file) {

@@ -36,19 +36,21 @@ void CheckLiveRows(const BackupSize& size, const std::filesystem::path& live, Wa
   }
 }
 
-WayResult RunWay(Way way, const ScaleRun& run, const std::filesystem::path& folder,
+WayResult RunWay(Way way, const BenchmarkOptions& options, const ScaleRun& run,
+                 const std::filesystem::path& folder,
                  const std::vector<std::string>& event_log_columns) {
   const std::filesystem::path backup = folder / "NarvelBackup.mdb";
   const std::filesystem::path live = folder / "live.db";
   MakeEmptyLiveDatabase(live);
+  const std::string live_text = LiveConnectionString(live, options.odbc_options);
   WayResult result = RunInChild([&] {
     switch (way) {
       case Way::kToverak:
-        return ToverakRestore(backup, live, folder);
+        return ToverakRestore(backup, live_text, folder);
       case Way::kMdbtools:
         return MdbtoolsPipeline(backup, live, event_log_columns);
       case Way::kBareLoop:
-        return BareLoop(folder / "statements.bin", live);
+        return BareLoop(folder / "statements.bin", live_text);
     }
     return WayResult{};
   });
@@ -90,7 +92,7 @@ ScaleRun RunScale(const BenchmarkOptions& options, double scale,
 
   for (Way way : options.ways) {
     Say(std::string("  running: ") + WayName(way) + "\n");
-    run.ways[way] = RunWay(way, run, folder, ColumnNames(generated, "ATR_Log"));
+    run.ways[way] = RunWay(way, options, run, folder, ColumnNames(generated, "ATR_Log"));
   }
   std::filesystem::remove(backup);
   std::filesystem::remove(folder / "statements.bin");
@@ -114,7 +116,8 @@ int Main(const BenchmarkOptions& options) {
     folder = temporary->path();
   }
   std::filesystem::create_directories(folder);
-  Say("The restore benchmark: live database SQLite through Debian's SQLite ODBC driver, files in " +
+  Say("The restore benchmark: live database SQLite through Debian's SQLite ODBC driver" +
+      (options.odbc_options.empty() ? "" : " (" + options.odbc_options + ")") + ", files in " +
       folder.string() + "\n");
   std::vector<ScaleRun> runs;
   for (double scale : options.scales) {

@@ -11,9 +11,9 @@
 namespace toverak {
 
 // toverak's own restore, RestoreTables, in this process over the real POSIX database and host,
-// with its mandated pauses and its live database calls timed. A run log, if the restore fails,
-// goes into `app_folder`.
-WayResult ToverakRestore(const std::filesystem::path& backup, const std::filesystem::path& live,
+// with its mandated pauses and its live database calls timed, into the live database that the
+// ODBC text `live` names. A run log, if the restore fails, goes into `app_folder`.
+WayResult ToverakRestore(const std::filesystem::path& backup, const std::string& live,
                          const std::filesystem::path& app_folder);
 
 // The peer, mdbtools' pipeline: `mdb-export -I sqlite BACKUP TABLE | sqlite3 LIVE` for each
@@ -25,9 +25,9 @@ WayResult MdbtoolsPipeline(const std::filesystem::path& backup, const std::files
                            const std::vector<std::string>& event_log_columns);
 
 // The limit: the statements of `statements_file` (WriteStatementsFile) sent one by one with
-// SQLExecDirect on one statement handle of one connection of the same ODBC driver, in
-// autocommit mode, nothing else done.
-WayResult BareLoop(const std::filesystem::path& statements_file, const std::filesystem::path& live);
+// SQLExecDirect on one statement handle of one connection to what the ODBC text `live` names,
+// in autocommit mode, nothing else done.
+WayResult BareLoop(const std::filesystem::path& statements_file, const std::string& live);
 
 // Writes to `file` every statement that a restore from `backup` sends to the live database, as
 // CheckBackup records them by running the restore's own code; throws when that restore would

@@ -4,7 +4,6 @@
 
 #include "platform/posix/posix_env.h"
 #include "restore/restore_tables.h"
-#include "testing/benchmark/live_database.h"
 #include "testing/benchmark/measured_env.h"
 #include "testing/benchmark/restore_ways.h"
 
@@ -18,7 +17,7 @@ std::string WholeFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-WayResult ToverakRestore(const std::filesystem::path& backup, const std::filesystem::path& live,
+WayResult ToverakRestore(const std::filesystem::path& backup, const std::string& live,
                          const std::filesystem::path& app_folder) {
   char program_name[] = "toverak";
   char* arguments[] = {program_name, nullptr};
@@ -28,9 +27,8 @@ WayResult ToverakRestore(const std::filesystem::path& backup, const std::filesys
   std::unique_ptr<ServiceManager> services = NewPosixServiceManager();
   PauseTimingHost host(*real_host);
   LiveDatabaseTimes times;
-  const std::string target = LiveConnectionString(live);
-  TimingDatabase database(*real_database, target, times);
-  Program program{Env{host, database, *services}, app_folder.string(), {}, target, {}};
+  TimingDatabase database(*real_database, live, times);
+  Program program{Env{host, database, *services}, app_folder.string(), {}, live, {}};
 
   int16_t RestoreOk = 0;
   std::string ProgressText;
