@@ -22,7 +22,8 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 // Texts of at most 64 characters that end a literal early, escape its end, join statements,
-// break lines or need more than 16 bits a character, when written naively.
+// break lines, look like parameters or ODBC escapes, or need more than 16 bits a character,
+// when written naively.
 const std::vector<std::string> kHostileTexts = {
     "'",
     "''",
@@ -39,6 +40,9 @@ const std::vector<std::string> kHostileTexts = {
     "tab\tbetween\tcolumns\t",
     "-- a comment /* and another",
     "%_ [wild] ? *",
+    "?",
+    "{fn UCASE('x')} {d '2024-01-01'} {call p(?)}",
+    "$1 $$dollar$$ :name @var",
     "\xF0\x9F\x98\x80 \xF0\x9D\x84\x9E \xF0\xA0\x9C\x8E outside the BMP",
     "",
 };
