@@ -10,3 +10,4 @@ for preset in debug sanitize; do
   ctest --preset "$preset"
 done
 scripts/windows-tests.sh
+scripts/fuzz.sh --ci

@@ -1,0 +1,32 @@
+// Helpers shared by the fuzz targets: the fuzz input as a file that libmdb can open by name,
+// the tables of its catalog, and the reading of every value of a recordset.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/database.h"
+
+namespace toverak {
+
+// A folder private to this process, made at the first call and removed when the process ends.
+const std::string& FuzzFolder();
+
+// Writes the `size` bytes at `data` as the file `name` inside FuzzFolder and returns its path.
+std::string WriteFuzzInput(const std::string& name, const uint8_t* data, size_t size);
+
+// A connection, open, to the Access file at `path`.
+std::unique_ptr<Connection> OpenAccessFile(Database& database, const std::string& path);
+
+// The names of the tables (user and system) that the catalog of an open Access `connection`
+// lists, in its order.
+std::vector<std::string> CatalogTables(Database& database, Connection& connection);
+
+// Reads every value of every row of `rows`, from its current row to EOF, by position and by
+// name; returns the number of rows read.
+int64_t ReadEveryValue(Recordset& rows);
+
+}  // namespace toverak
