@@ -47,10 +47,23 @@ Guid DecodeGuid(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   return guid;
 }
 
+// Access keeps dates from 1 January 100 to 31 December 9999: any other day number (or none, a
+// NaN) is damage, and no year could be told for it.
+constexpr double kFirstDayBefore = -657435.0;
+constexpr double kLastDayAfter = 2958466.0;
+
 template <typename T>
 T FixedInteger(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   RequireSize(column, bytes, sizeof(T));
   return T(LittleEndian(bytes, 0, sizeof(T)));
+}
+
+Date DecodeDate(const ColumnFormat& column, std::span<const uint8_t> bytes) {
+  const double days = std::bit_cast<double>(FixedInteger<uint64_t>(column, bytes));
+  if (!(days > kFirstDayBefore && days < kLastDayAfter)) {
+    ThrowDamaged(column, "is not a date of the years 100 to 9999");
+  }
+  return Date{days};
 }
 
 std::string DecodeText(const ColumnFormat& column, std::span<const uint8_t> bytes) {
@@ -116,7 +129,7 @@ Value DecodeRowValue(const ColumnFormat& column, std::span<const uint8_t> bytes)
     case jet_type::kDouble:
       return std::bit_cast<double>(FixedInteger<uint64_t>(column, bytes));
     case jet_type::kDateTime:
-      return Date{std::bit_cast<double>(FixedInteger<uint64_t>(column, bytes))};
+      return DecodeDate(column, bytes);
     case jet_type::kGuid:
       return DecodeGuid(column, bytes);
     case jet_type::kNumeric:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <vector>
 
 #include "platform/error.h"
@@ -28,6 +30,24 @@ TEST(AccessValueTest, DecodesEachFixedKind) {
             Value(Date{-328716.0}));
   EXPECT_EQ(Decode(jet_type::kBigInt, {1, 0, 0, 0, 0, 0, 0, 0x80}),
             Value(int64_t(0x8000000000000001ULL)));
+}
+
+std::vector<uint8_t> StoredDays(double days) {
+  const auto bits = std::bit_cast<uint64_t>(days);
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < 8; ++i) bytes.push_back(uint8_t(bits >> (8 * i)));
+  return bytes;
+}
+
+// A damaged day number has no year: it would overflow every rendering of the date.
+TEST(AccessValueTest, TakesDatesOfTheYears100To9999Only) {
+  const double first = -657434.0 - 86399.0 / 86400.0;  // 1 January 100, 23:59:59
+  const double last = 2958465.0 + 86399.0 / 86400.0;   // 31 December 9999, 23:59:59
+  EXPECT_EQ(Decode(jet_type::kDateTime, StoredDays(first)), Value(Date{first}));
+  EXPECT_EQ(Decode(jet_type::kDateTime, StoredDays(last)), Value(Date{last}));
+  for (double damaged : {-657435.0, 2958466.0, -9.70685e+29, std::nan(""), HUGE_VAL}) {
+    EXPECT_THROW(Decode(jet_type::kDateTime, StoredDays(damaged)), RaisedError) << damaged;
+  }
 }
 
 TEST(AccessValueTest, DecodesGuidAndDecimalLayouts) {
