@@ -25,6 +25,9 @@ constexpr uint32_t kCatalogDefinitionPage = 2;
 constexpr uint8_t kDefinitionPageType = 0x02;
 // A row moved by an update points at its new place; a longer trail than this is a loop.
 constexpr int kMaximumMoves = 8;
+// Access tables have at most 255 columns; a count beyond it is damage, and each column of a
+// row is decoded and held.
+constexpr unsigned kMaximumColumns = 255;
 
 MdbHandle* AsMdb(void* handle) { return static_cast<MdbHandle*>(handle); }
 
@@ -146,9 +149,16 @@ std::span<const uint8_t> AccessFile::RowAt(uint32_t row_pointer, std::vector<uin
 }
 
 std::vector<uint8_t> AccessFile::ReadLongValue(const ColumnFormat& column,
-                                               std::span<const uint8_t> field) const {
+                                               std::span<const uint8_t> field,
+                                               uint64_t& allowance) const {
   LongValueHead head = ParseLongValueHead(column, field);
   if (head.length > file_size_) ThrowDamaged(path_, "a long value is longer than the file");
+  // Fields whose heads share long-value rows would make a small file fill any memory.
+  if (head.length > allowance) {
+    ThrowDamaged(path_,
+                 "long values of column '" + column.name + "' take more than the file holds");
+  }
+  allowance -= head.length;
   std::vector<uint8_t> page;
   switch (head.storage) {
     case LongValueHead::Storage::kInline: {
@@ -265,6 +275,11 @@ S_MdbTableDef* AccessFile::ReadDefinition(uint32_t definition_page, const std::s
   if (definition == nullptr) {
     ThrowDamaged(path_, "the definition of table '" + table + "' is unreadable");
   }
+  if (definition->num_cols > kMaximumColumns) {
+    mdb_free_tabledef(definition);
+    ThrowDamaged(path_, "the definition of table '" + table + "' lists more than " +
+                            std::to_string(kMaximumColumns) + " columns");
+  }
   if (mdb_read_columns(definition) == nullptr) {
     mdb_free_tabledef(definition);
     ThrowDamaged(path_, "the columns of table '" + table + "' are unreadable");
@@ -277,7 +292,10 @@ TableReader::TableReader(std::shared_ptr<const AccessFile> file, const std::stri
 
 TableReader::TableReader(std::shared_ptr<const AccessFile> file, uint32_t definition_page,
                          const std::string& table)
-    : file_(std::move(file)), name_(table), definition_page_(definition_page) {
+    : file_(std::move(file)),
+      name_(table),
+      definition_page_(definition_page),
+      outside_bytes_allowed_(file_->file_size_) {
   if (definition_page == 0) throw RaisedError(MissingTable(table));
   table_ = file_->ReadDefinition(definition_page, table, data_pages_);
   for (unsigned i = 0; i < table_->columns->len; ++i) {
@@ -325,6 +343,11 @@ RowSlot TableReader::LocateRowData(size_t row, std::vector<uint8_t>& row_page,
     }
     slot = SlotOf(layout, row_page, pointer & 0xFF);
     RequireInBounds(slot);
+    // Rows that point at the same data would make a small file fill any memory.
+    if (slot.end - slot.start > outside_bytes_allowed_) {
+      ThrowDamaged(file_->path_, "moved rows of '" + name_ + "' take more than the file holds");
+    }
+    outside_bytes_allowed_ -= slot.end - slot.start;
   }
   return slot;
 }
@@ -372,7 +395,8 @@ void TableReader::DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_p
     if (IsLongValueType(columns_[i].jet_type) && bytes.empty()) {
       row[i] = DecodeLongValue(columns_[i], bytes);
     } else if (IsLongValueType(columns_[i].jet_type)) {
-      row[i] = DecodeLongValue(columns_[i], file_->ReadLongValue(columns_[i], bytes));
+      row[i] = DecodeLongValue(columns_[i],
+                               file_->ReadLongValue(columns_[i], bytes, outside_bytes_allowed_));
     } else {
       row[i] = DecodeRowValue(columns_[i], bytes);
     }

@@ -30,9 +30,11 @@ class AccessFile {
   // Reads page `number` into `page`; throws when the page lies beyond the end of the file.
   void ReadPage(uint32_t number, std::vector<uint8_t>& page) const;
   // The whole value of a Memo or OLE field whose 12-byte head is `field`; throws when its
-  // long-value rows are missing, loop or fall short of its length.
-  std::vector<uint8_t> ReadLongValue(const ColumnFormat& column,
-                                     std::span<const uint8_t> field) const;
+  // long-value rows are missing, loop or fall short of its length, or when it is longer than
+  // `allowance`, the bytes that the values of one read of a table may still take from outside
+  // their rows (each byte of a file belongs to one value: more is damage), which it lessens.
+  std::vector<uint8_t> ReadLongValue(const ColumnFormat& column, std::span<const uint8_t> field,
+                                     uint64_t& allowance) const;
   // The definition page of user or system table `name`, matched without regard to case; 0 when
   // the catalog has no such table.
   uint32_t FindTable(const std::string& name) const;
@@ -108,6 +110,8 @@ class TableReader {
   size_t rows_on_page_ = 0;
   size_t next_row_ = 0;
   std::vector<uint8_t> moved_row_page_;
+  // What the long values and moved rows of this read may still take: the file's size.
+  uint64_t outside_bytes_allowed_ = 0;
 };
 
 }  // namespace toverak
