@@ -47,10 +47,11 @@ Guid DecodeGuid(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   return guid;
 }
 
-// Access keeps dates from 1 January 100 to 31 December 9999: any other day number (or none, a
-// NaN) is damage, and no year could be told for it.
-constexpr double kFirstDayBefore = -657435.0;
-constexpr double kLastDayAfter = 2958466.0;
+// Access keeps dates from 1 January 100; other writers go beyond its 31 December 9999, up to
+// the last year that a date can be told in, 32767. A day number outside (or none, a NaN) is
+// damage: no year could be told for it.
+constexpr double kFirstDayBefore = -657435.0;  // 31 December 99
+constexpr double kLastDayAfter = 11274307.0;   // 1 January 32768
 
 template <typename T>
 T FixedInteger(const ColumnFormat& column, std::span<const uint8_t> bytes) {
@@ -61,7 +62,7 @@ T FixedInteger(const ColumnFormat& column, std::span<const uint8_t> bytes) {
 Date DecodeDate(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   const double days = std::bit_cast<double>(FixedInteger<uint64_t>(column, bytes));
   if (!(days > kFirstDayBefore && days < kLastDayAfter)) {
-    ThrowDamaged(column, "is not a date of the years 100 to 9999");
+    ThrowDamaged(column, "is not a date of the years 100 to 32767");
   }
   return Date{days};
 }
