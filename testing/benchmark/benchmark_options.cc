@@ -48,7 +48,8 @@ const char kBenchmarkUsage[] =
     "                table, times this number\n"
     "  --ways        which ways to run: toverak's restore, mdbtools' pipeline, the bare loop\n"
     "  --dir         where the backup and the live databases are written (default: a new\n"
-    "                temporary folder, removed at the end)\n"
+    "                folder in /dev/shm, or in the temporary folder without it, removed at\n"
+    "                the end); a folder on a disk makes every commit wait for the disk\n"
     "  --odbc-options options of the SQLite ODBC driver, added to the live connection string\n"
     "                of toverak's restore and the bare loop "
     "(\"JournalMode=WAL;SyncPragma=NORMAL\")\n";

@@ -17,7 +17,7 @@ struct BenchmarkOptions {
   // The base size: 100,000 ATR_Log rows and 10,000 rows in each whole-copy table, times this.
   double rows_scale = 1;
   std::vector<Way> ways = {Way::kToverak, Way::kMdbtools, Way::kBareLoop};
-  // Where the backup and the live databases are written; empty: a temporary folder.
+  // Where the backup and the live databases are written; empty: a new folder in memory.
   std::filesystem::path folder;
   // Options of the SQLite ODBC driver for toverak's restore and the bare loop.
   std::string odbc_options;
