@@ -47,7 +47,7 @@ std::string PeakLine(const std::vector<ScaleRun>& runs, const std::string& label
   const int64_t first = peak(runs.front());
   const int64_t last = peak(runs.back());
   if (first <= 0 || last <= 0) return "";
-  std::string line = "  " + Padded(label, 44, true) + Padded(MiB(first), 8) + " -> " +
+  std::string line = "  " + Padded(label, 48, true) + Padded(MiB(first), 8) + " -> " +
                      Padded(MiB(last), 8) + " MiB";
   if (judge) line += PeakStayedFlat(first, last) ? "  flat" : "  GREW";
   return line + "\n";
