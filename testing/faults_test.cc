@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/posix/posix_env.h"
+#include "platform/posix/systemd/service_manager_systemd.h"
 #include "restore/restore_tables.h"
 #include "testing/dbus_systemd.h"
 #include "testing/postgres_server.h"
@@ -134,20 +135,18 @@ void OpenBusToEveryone(const SystemdOnPrivateBus& bus) {
   fs::permissions(BusFolder(bus), fs::perms(0711));
 }
 
-// Kills the bus daemon of `bus`, a child of this test: the process that runs with that bus's
-// configuration file.
-void KillBus(const SystemdOnPrivateBus& bus) {
+// The process id of the bus daemon of `bus`, a child of this test: the process that runs with
+// that bus's configuration file; -1 when there is none.
+pid_t BusDaemon(const SystemdOnPrivateBus& bus) {
   const std::string config = "--config-file=" + (BusFolder(bus) / "bus.conf").string() + '\0';
   for (const auto& entry : fs::directory_iterator("/proc")) {
     const std::string name = entry.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::ifstream in(entry.path() / "cmdline", std::ios::binary);
     const std::string command_line(std::istreambuf_iterator<char>(in), {});
-    if (command_line.find(config) == std::string::npos) continue;
-    ASSERT_EQ(kill(pid_t(std::stoi(name)), SIGKILL), 0);
-    return;
+    if (command_line.find(config) != std::string::npos) return pid_t(std::stoi(name));
   }
-  FAIL() << "no bus daemon with " << config;
+  return -1;
 }
 
 class Faults : public testing::Test {
@@ -312,7 +311,9 @@ TEST_F(Faults, TheBusGoingAwayBetweenTheStopAndTheStart) {
   const std::string live = SetUpOnSqlite();
   RunningProduct running = product_.Start(TemplatePath());
   ASSERT_TRUE(running.WaitForLog("Starting Restore...", 1, 60));
-  KillBus(bus);
+  const pid_t daemon = BusDaemon(bus);
+  ASSERT_GT(daemon, 0);
+  ASSERT_EQ(kill(daemon, SIGKILL), 0);
   const ProductRun run = running.Finish();
   EXPECT_EQ(run.status, 6) << run.console;
   std::vector<std::string> start;
@@ -328,6 +329,24 @@ TEST_F(Faults, TheBusGoingAwayBetweenTheStopAndTheStart) {
   EXPECT_EQ(Count(live, "ATR_Log"), "3");
   // Each state reading fails at once; the pauses come to under 6 seconds.
   EXPECT_LT(run.seconds, 23 + 15);
+}
+
+// A bus that takes the connection but never answers it (its daemon stopped) costs a manager
+// handle no more than the call time-out: the greeting is waited for only that long.
+TEST(HungBus, OpeningTheManagerGivesUpAfterTheCallTimeOut) {
+  SystemdOnPrivateBus bus(kRunningUnits);
+  const pid_t daemon = BusDaemon(bus);
+  ASSERT_GT(daemon, 0);
+  ASSERT_EQ(kill(daemon, SIGSTOP), 0);
+  const std::unique_ptr<ServiceManager> manager = NewSystemdServiceManager(std::chrono::seconds(2));
+  const auto started = std::chrono::steady_clock::now();
+  const ServiceHandle handle = manager->OpenManager(scm::kManagerConnect);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+  kill(daemon, SIGCONT);
+  EXPECT_EQ(handle, 0u);
+  EXPECT_EQ(manager->LastError(), 1053);  // ERROR_SERVICE_REQUEST_TIMEOUT
+  EXPECT_GE(took.count(), 1.9);
+  EXPECT_LT(took.count(), 5);
 }
 
 // The newest PostgreSQL's pg_ctl, run as the server's own user when this process is root.

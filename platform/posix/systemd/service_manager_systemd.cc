@@ -7,6 +7,8 @@
 #include <systemd/sd-bus.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -46,6 +48,24 @@ struct Reply {
   sd_bus_message* message = nullptr;
   ~Reply() { sd_bus_message_unref(message); }
 };
+
+// Waits until the bus has answered the connection's greeting, at most `timeout`: sd-bus itself
+// would wait up to its own authentication time-out of 90 seconds for a bus that does not answer.
+int WaitUntilReady(sd_bus* bus, std::chrono::microseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const int ready = sd_bus_is_ready(bus);
+    if (ready != 0) return std::min(ready, 0);
+    const int processed = sd_bus_process(bus, nullptr);
+    if (processed < 0) return processed;
+    if (processed > 0) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return -ETIMEDOUT;
+    const int waited = sd_bus_wait(bus, uint64_t(left.count()));
+    if (waited < 0) return waited;
+  }
+}
 
 class SystemdServiceManager : public ServiceManager {
  public:
@@ -101,8 +121,14 @@ ServiceHandle SystemdServiceManager::OpenManager(uint32_t access) {
   sd_bus* raw = nullptr;
   const int opened = sd_bus_open_system(&raw);
   if (opened < 0) return Fail(ErrorCodeOfBusFailure("", opened));
+  sd_bus_set_method_call_timeout(raw, uint64_t(call_timeout_.count()));
+  // A bus that never answered is closed without the flush, which would wait for it again.
+  const int greeted = WaitUntilReady(raw, call_timeout_);
+  if (greeted < 0) {
+    sd_bus_close_unref(raw);
+    return Fail(ErrorCodeOfBusFailure("", greeted));
+  }
   Bus bus(raw, sd_bus_flush_close_unref);
-  sd_bus_set_method_call_timeout(bus.get(), uint64_t(call_timeout_.count()));
 
   // The manager is reachable when systemd owns its name on the bus.
   BusError error;
