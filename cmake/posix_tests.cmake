@@ -27,10 +27,4 @@ target_compile_definitions(toverak_posix_tests PRIVATE
 add_dependencies(toverak_posix_tests toverak toverak-check)
 gtest_discover_tests(toverak_posix_tests PROPERTIES LABELS integration DISCOVERY_TIMEOUT 60)
 
-# The restore against its peers: not a test, a command (scripts/benchmark.sh).
-add_executable(restore-benchmark testing/restore_benchmark_main.cc)
-target_link_libraries(restore-benchmark PRIVATE toverak_posix toverak_testing)
-add_test(NAME RestoreBenchmark.RunsAtATinySize COMMAND restore-benchmark --scale 0.002)
-set_tests_properties(RestoreBenchmark.RunsAtATinySize PROPERTIES LABELS integration)
-
 include(cmake/benchmark.cmake)
