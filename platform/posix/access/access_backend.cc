@@ -38,17 +38,20 @@ class StreamedRows : public RowSource {
   std::unique_ptr<TableReader> reader_;
 };
 
-class HeldRows : public RowSource {
+// The rows of a table in an order found beforehand, each read from the file when it is reached.
+class OrderedRows : public RowSource {
  public:
-  explicit HeldRows(std::vector<std::vector<Value>> rows) : rows_(std::move(rows)) {}
+  OrderedRows(std::unique_ptr<TableReader> reader, std::vector<TableReader::RowPosition> order)
+      : reader_(std::move(reader)), order_(std::move(order)) {}
   bool Next(std::vector<Value>& row) override {
-    if (next_ == rows_.size()) return false;
-    row = std::move(rows_[next_++]);
+    if (next_ == order_.size()) return false;
+    reader_->ReadAt(order_[next_++], row);
     return true;
   }
 
  private:
-  std::vector<std::vector<Value>> rows_;
+  std::unique_ptr<TableReader> reader_;
+  std::vector<TableReader::RowPosition> order_;
   size_t next_ = 0;
 };
 
@@ -156,6 +159,30 @@ size_t ColumnPosition(const std::vector<ColumnFormat>& columns, const std::strin
   throw RaisedError(kUnknownName);
 }
 
+// The positions of the rows of `table`, sorted by column `column` as Jet sorts; rows with equal
+// keys keep the table's order. Only the keys are held, not the rows.
+std::vector<TableReader::RowPosition> SortedPositions(const std::shared_ptr<AccessFile>& file,
+                                                      const std::string& table,
+                                                      const std::string& column, bool descending) {
+  struct KeyedRow {
+    Value key;
+    TableReader::RowPosition position;
+  };
+  TableReader reader(file, table);
+  size_t key = ColumnPosition(reader.Columns(), column);
+  std::vector<KeyedRow> keyed;
+  for (std::vector<Value> row; reader.Next(row, key);) {
+    keyed.push_back({std::move(row[key]), reader.Position()});
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [descending](const auto& a, const auto& b) {
+    return descending ? SortsBefore(b.key, a.key) : SortsBefore(a.key, b.key);
+  });
+  std::vector<TableReader::RowPosition> order;
+  order.reserve(keyed.size());
+  for (const KeyedRow& row : keyed) order.push_back(row.position);
+  return order;
+}
+
 class AccessBackend : public OpenBackend {
  public:
   explicit AccessBackend(std::shared_ptr<AccessFile> file) : file_(std::move(file)) {}
@@ -169,16 +196,13 @@ class AccessBackend : public OpenBackend {
           "and runs only SELECT * FROM table ORDER BY column): " +
           statement);
     }
-    TableReader reader(file_, query->table);
-    size_t key = ColumnPosition(reader.Columns(), query->column);
-    std::vector<std::vector<Value>> rows;
-    for (std::vector<Value> row; reader.Next(row);) rows.push_back(std::move(row));
-    bool descending = query->descending;
-    std::stable_sort(rows.begin(), rows.end(), [key, descending](const auto& a, const auto& b) {
-      return descending ? SortsBefore(b[key], a[key]) : SortsBefore(a[key], b[key]);
-    });
-    return std::make_unique<AccessRecordset>(reader.Columns(),
-                                             std::make_unique<HeldRows>(std::move(rows)));
+    std::vector<TableReader::RowPosition> order =
+        SortedPositions(file_, query->table, query->column, query->descending);
+    // A reader of its own, whose long values and moved rows may take the file's size again.
+    auto reader = std::make_unique<TableReader>(file_, query->table);
+    std::vector<ColumnFormat> columns = reader->Columns();
+    return std::make_unique<AccessRecordset>(
+        columns, std::make_unique<OrderedRows>(std::move(reader), std::move(order)));
   }
 
   std::unique_ptr<Recordset> OpenTable(const std::string& table) override {

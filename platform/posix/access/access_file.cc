@@ -352,7 +352,7 @@ RowSlot TableReader::LocateRowData(size_t row, std::vector<uint8_t>& row_page,
   return slot;
 }
 
-bool TableReader::Next(std::vector<Value>& row) {
+bool TableReader::Next(std::vector<Value>& row, std::optional<size_t> only_column) {
   while (true) {
     if (next_row_ >= rows_on_page_) {
       if (!LoadNextPage()) return false;
@@ -360,15 +360,38 @@ bool TableReader::Next(std::vector<Value>& row) {
     }
     size_t row_number = next_row_++;
     if (SlotOf(file_->Layout(), page_, row_number).deleted) continue;
-    uint32_t row_page_number = 0;
-    RowSlot slot = LocateRowData(row_number, moved_row_page_, row_page_number);
-    DecodeRow(moved_row_page_, row_page_number, slot, row);
+    ReadRowOfPage(row_number, row, only_column);
     return true;
   }
 }
 
+TableReader::RowPosition TableReader::Position() const {
+  return {uint32_t(next_page_index_ - 1), uint32_t(next_row_ - 1)};
+}
+
+void TableReader::ReadAt(RowPosition position, std::vector<Value>& row) {
+  if (position.page_index + size_t(1) != next_page_index_) {
+    next_page_index_ = position.page_index;
+    LoadNextPage();
+  }
+  // The file may have changed since the row was found: a page gone to another use, a row gone.
+  bool there = position.page_index + size_t(1) == next_page_index_ &&
+               position.row < rows_on_page_ &&
+               !SlotOf(file_->Layout(), page_, position.row).deleted;
+  if (!there) ThrowDamaged(file_->path_, "the rows of '" + name_ + "' changed while being read");
+  ReadRowOfPage(position.row, row, std::nullopt);
+}
+
+void TableReader::ReadRowOfPage(size_t row_number, std::vector<Value>& row,
+                                std::optional<size_t> only_column) {
+  uint32_t row_page_number = 0;
+  RowSlot slot = LocateRowData(row_number, moved_row_page_, row_page_number);
+  DecodeRow(moved_row_page_, row_page_number, slot, row, only_column);
+}
+
 void TableReader::DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_page_number,
-                            const RowSlot& slot, std::vector<Value>& row) {
+                            const RowSlot& slot, std::vector<Value>& row,
+                            std::optional<size_t> only_column) {
   MdbHandle* mdb = AsMdb(file_->mdb_);
   // libmdb cracks the row in its own page buffer; keep its record of that page's number true.
   std::memcpy(mdb->pg_buf, row_page.data(), file_->Layout().page_size);
@@ -379,6 +402,7 @@ void TableReader::DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_p
   std::span<const uint8_t> page(row_page);
   row.assign(columns_.size(), Null{});
   for (size_t i = 0; i < columns_.size(); ++i) {
+    if (only_column && i != *only_column) continue;
     auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
     // A column added after the row was written has no bit in its null mask.
     bool present = !fields[i].is_null && column->col_num < row_columns;

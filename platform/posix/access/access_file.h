@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -87,16 +88,29 @@ class TableReader {
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
 
+  // Where a row lies: the index of its page in the table's map, and its number on that page.
+  struct RowPosition {
+    uint32_t page_index;
+    uint32_t row;
+  };
+
   const std::vector<ColumnFormat>& Columns() const { return columns_; }
-  // Reads the next row into `row`, one value a column; false after the last row.
-  bool Next(std::vector<Value>& row);
+  // Reads the next row into `row`, one value a column; false after the last row. With
+  // `only_column`, only that column is decoded and the others are left Null.
+  bool Next(std::vector<Value>& row, std::optional<size_t> only_column = std::nullopt);
+  // The position of the row that Next read last.
+  RowPosition Position() const;
+  // Reads the row at `position`, which Next of a reader of this table gave; throws when the
+  // file no longer holds a row there.
+  void ReadAt(RowPosition position, std::vector<Value>& row);
 
  private:
   bool LoadNextPage();
+  void ReadRowOfPage(size_t row_number, std::vector<Value>& row, std::optional<size_t> only_column);
   // The page and bounds of the data of row `row` of the loaded page, following a moved row.
   RowSlot LocateRowData(size_t row, std::vector<uint8_t>& row_page, uint32_t& row_page_number);
   void DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_page_number,
-                 const RowSlot& slot, std::vector<Value>& row);
+                 const RowSlot& slot, std::vector<Value>& row, std::optional<size_t> only_column);
 
   std::shared_ptr<const AccessFile> file_;
   std::string name_;
