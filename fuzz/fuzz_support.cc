@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/error.h"
+#include "platform/posix/posix_env.h"
 #include "restore/restore_tables.h"
 
 namespace toverak {
@@ -78,6 +80,26 @@ std::unique_ptr<Connection> OpenAccessFile(Database& database, const std::string
   connection->SetConnectionString(BackupConnectionString(path));
   connection->Open();
   return connection;
+}
+
+void ForEachCatalogTable(
+    const std::string& path,
+    const std::function<void(Database&, Connection&, const std::string& table)>& read) {
+  std::unique_ptr<Database> database = NewPosixDatabase();
+  std::unique_ptr<Connection> connection;
+  std::vector<std::string> tables;
+  try {
+    connection = OpenAccessFile(*database, path);
+    tables = CatalogTables(*database, *connection);
+  } catch (const RaisedError&) {
+    return;
+  }
+  for (const std::string& table : tables) {
+    try {
+      read(*database, *connection, table);
+    } catch (const RaisedError&) {
+    }
+  }
 }
 
 }  // namespace toverak

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,12 @@ std::unique_ptr<Connection> OpenAccessFile(Database& database, const std::string
 // The names of the tables (user and system) that the catalog of an open Access `connection`
 // lists, in its order.
 std::vector<std::string> CatalogTables(Database& database, Connection& connection);
+
+// Opens the Access file at `path` and calls `read` for each table that its catalog lists. A
+// damaged file or table may only raise an error, which ends the file's or that table's read.
+void ForEachCatalogTable(
+    const std::string& path,
+    const std::function<void(Database&, Connection&, const std::string& table)>& read);
 
 // Reads every value of every row of `rows`, from its current row to EOF, by position and by
 // name; returns the number of rows read.

@@ -2,8 +2,6 @@
 // ascending by its first column and descending by its last, and reads every value of the
 // result. A damaged file may only raise an error.
 #include "fuzz/fuzz_support.h"
-#include "platform/error.h"
-#include "platform/posix/posix_env.h"
 
 namespace {
 
@@ -24,21 +22,6 @@ void QueryInBothOrders(Database& database, Connection& connection, const std::st
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string path = WriteFuzzInput("query.mdb", data, size);
-  std::unique_ptr<Database> database = NewPosixDatabase();
-  std::unique_ptr<Connection> connection;
-  std::vector<std::string> tables;
-  try {
-    connection = OpenAccessFile(*database, path);
-    tables = CatalogTables(*database, *connection);
-  } catch (const RaisedError&) {
-    return 0;
-  }
-  for (const std::string& table : tables) {
-    try {
-      QueryInBothOrders(*database, *connection, table);
-    } catch (const RaisedError&) {
-    }
-  }
+  ForEachCatalogTable(WriteFuzzInput("query.mdb", data, size), QueryInBothOrders);
   return 0;
 }

@@ -25,29 +25,6 @@
 namespace toverak {
 namespace {
 
-const std::vector<std::string> kRunningUnits = {"Narvel Discovery Agent=active",
-                                                "Narvel Poller=active", "Narvel Server=active"};
-const char* const kServices[] = {"Narvel Discovery Agent", "Narvel Poller", "Narvel Server"};
-
-std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-  return text;
-}
-
-std::vector<std::string> Lines(const std::string& log) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    lines.push_back(log.substr(start, end - start));
-  }
-  EXPECT_EQ(start, log.size()) << "the log's last line is not ended by CR LF";
-  return lines;
-}
-
 // A pattern that matches `text` exactly, with "<stamp>" standing for any time stamp.
 std::regex LinePattern(const std::string& text) {
   static const std::regex kSpecial(R"([.^$|()\[\]{}*+?\\])");
@@ -61,7 +38,7 @@ std::regex LinePattern(const std::string& text) {
 
 // Compares log lines with expected ones, in which "<stamp>" stands for a time stamp.
 void ExpectLogLines(const std::string& log, const std::vector<std::string>& expected) {
-  const std::vector<std::string> lines = Lines(log);
+  const std::vector<std::string> lines = LogLines(log);
   ASSERT_EQ(lines.size(), expected.size()) << log;
   for (size_t i = 0; i < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], LinePattern(expected[i])))
@@ -120,7 +97,7 @@ class EndToEnd : public testing::Test {
     return (product_.backups() / "NarvelBackup_xxxx-xx-xx.mdb").string();
   }
   std::filesystem::path TodaysBackup(const nlohmann::json& description) const {
-    return product_.WriteBackup(description, "NarvelBackup_" + Today() + ".mdb");
+    return product_.WriteBackup(description, "NarvelBackup_" + TodayText() + ".mdb");
   }
   CanonicalTable Live(const std::string& live, const std::string& query) {
     return ReadCanonical(*database_, live, query);
@@ -232,10 +209,11 @@ TEST_F(EndToEnd, AMissingBackupEndsBeforeTheServices) {
   product_.WriteNarvelMdb(true, MakeSqliteLive(product_.backups() / "live.db"));
   const ProductRun run = product_.Run(TemplatePath());
   EXPECT_EQ(run.status, 3);
-  ExpectLogLines(run.log, {"<stamp>", "SQL ConnString found", "Narvel ver: 5.2.0", "",
-                           "Restore file not found: " +
-                               (product_.backups() / ("NarvelBackup_" + Today() + ".mdb")).string(),
-                           ""});
+  ExpectLogLines(run.log,
+                 {"<stamp>", "SQL ConnString found", "Narvel ver: 5.2.0", "",
+                  "Restore file not found: " +
+                      (product_.backups() / ("NarvelBackup_" + TodayText() + ".mdb")).string(),
+                  ""});
   ExpectUnits(bus, {"active", "active", "active"});
 }
 
@@ -276,7 +254,7 @@ TEST_F(EndToEnd, ABackupWithoutTheEventLogFailsAndLeavesTheServicesStopped) {
   TodaysBackup(description);
   const ProductRun run = product_.Run(TemplatePath());
   EXPECT_EQ(run.status, 5);
-  const std::vector<std::string> lines = Lines(run.log);
+  const std::vector<std::string> lines = LogLines(run.log);
   ASSERT_GE(lines.size(), 20u);
   const std::vector<std::string> tail(lines.end() - 16, lines.end());
   EXPECT_TRUE(tail[0].starts_with("Restore_Err_Handler: ") &&
@@ -310,7 +288,7 @@ TEST_F(EndToEnd, ALiveDatabaseThatDoesNotAnswerFailsWithinTheTimeOut) {
   const ProductRun run = product_.Run(TemplatePath());
   close(listener);
   EXPECT_EQ(run.status, 5);
-  const std::vector<std::string> lines = Lines(run.log);
+  const std::vector<std::string> lines = LogLines(run.log);
   ASSERT_GE(lines.size(), 4u);
   EXPECT_TRUE(lines[lines.size() - 4].starts_with("Restore_Err_Handler: ")) << run.log;
   EXPECT_EQ(lines[lines.size() - 2], "");

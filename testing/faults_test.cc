@@ -26,35 +26,13 @@ using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-const std::vector<std::string> kRunningUnits = {"Narvel Discovery Agent=active",
-                                                "Narvel Poller=active", "Narvel Server=active"};
-const char* const kServices[] = {"Narvel Discovery Agent", "Narvel Poller", "Narvel Server"};
 // What a run writes only when that much went well.
 const char* const kSuccessLines[] = {"Restore Operation Completed", "Service started",
                                      "All services started"};
 
-std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-  return text;
-}
-
-std::vector<std::string> Lines(const std::string& log) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    lines.push_back(log.substr(start, end - start));
-  }
-  EXPECT_EQ(start, log.size()) << "the log's last line is not ended by CR LF";
-  return lines;
-}
-
 // The last `count` lines of the log.
 std::vector<std::string> Tail(const std::string& log, size_t count) {
-  const std::vector<std::string> lines = Lines(log);
+  const std::vector<std::string> lines = LogLines(log);
   if (lines.size() < count) return lines;
   return {lines.end() - std::ptrdiff_t(count), lines.end()};
 }
@@ -155,7 +133,7 @@ class Faults : public testing::Test {
     return (product_.backups() / "NarvelBackup_xxxx-xx-xx.mdb").string();
   }
   fs::path TodaysBackup(const nlohmann::json& description) const {
-    return product_.WriteBackup(description, "NarvelBackup_" + Today() + ".mdb");
+    return product_.WriteBackup(description, "NarvelBackup_" + TodayText() + ".mdb");
   }
   // A live SQLite database beside the backups, with the 13 tables and their older rows.
   std::string SqliteLive() const {
@@ -274,7 +252,7 @@ TEST_F(Faults, AServiceThatStaysStopPending) {
   const std::vector<std::string> before = Counts(live);
   const ProductRun run = product_.Run(TemplatePath(), 60);
   EXPECT_EQ(run.status, 4) << run.console;
-  const std::vector<std::string> lines = Lines(run.log);
+  const std::vector<std::string> lines = LogLines(run.log);
   const auto poller = std::find(lines.begin(), lines.end(), "Narvel Poller");
   ASSERT_GE(std::distance(poller, lines.end()), 6) << run.log;
   EXPECT_EQ(poller[1], "Service is installed. Status unknown");

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -156,6 +157,29 @@ nlohmann::json Fixture(const std::string& name) {
                    (name + ".json"));
   if (!in) throw std::runtime_error("no fixture " + name);
   return nlohmann::json::parse(in);
+}
+
+const std::vector<std::string> kRunningUnits = {"Narvel Discovery Agent=active",
+                                                "Narvel Poller=active", "Narvel Server=active"};
+const char* const kServices[3] = {"Narvel Discovery Agent", "Narvel Poller", "Narvel Server"};
+
+std::string TodayText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
+std::vector<std::string> LogLines(const std::string& log) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(log.substr(start, end - start));
+  }
+  if (start != log.size()) throw std::runtime_error("the log's last line is not ended by CR LF");
+  return lines;
 }
 
 }  // namespace toverak

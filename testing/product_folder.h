@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -88,5 +89,16 @@ class ProductFolder {
 
 // The JSON description of a test backup kept beside the tests: testing/fixtures/NAME.json.
 nlohmann::json Fixture(const std::string& name);
+
+// The three product services as the stand-in of systemd takes them, all running.
+extern const std::vector<std::string> kRunningUnits;
+// The product's services, in the order in which a run stops them.
+extern const char* const kServices[3];
+
+// Today's local date as YYYY-MM-DD, as a run fills it into the dated template.
+std::string TodayText();
+
+// The lines of a run log, each without its CR LF; throws when the last line lacks one.
+std::vector<std::string> LogLines(const std::string& log);
 
 }  // namespace toverak

@@ -85,6 +85,16 @@ CanonicalTable ReadCanonical(Database& database, const std::string& connection_s
   return table;
 }
 
+std::vector<std::vector<Value>> ReadAll(Recordset& recordset) {
+  std::vector<std::vector<Value>> rows;
+  const Fields& fields = recordset.GetFields();
+  for (; !recordset.Eof(); recordset.MoveNext()) {
+    std::vector<Value>& row = rows.emplace_back();
+    for (int32_t i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i).GetValue());
+  }
+  return rows;
+}
+
 CanonicalTable WithoutFirstColumn(CanonicalTable table) {
   table.columns.erase(table.columns.begin());
   for (auto& row : table.rows) row.erase(row.begin());

@@ -23,6 +23,9 @@ struct CanonicalTable {
 CanonicalTable ReadCanonical(Database& database, const std::string& connection_string,
                              const std::string& query);
 
+// Every value of every row of `recordset`, from its current row to EOF.
+std::vector<std::vector<Value>> ReadAll(Recordset& recordset);
+
 // The table without its first column.
 CanonicalTable WithoutFirstColumn(CanonicalTable table);
 

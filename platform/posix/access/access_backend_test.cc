@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/error.h"
+#include "testing/table_compare.h"
 #include "testing/temp_folder.h"
 
 namespace toverak {
@@ -32,16 +33,6 @@ std::string FileBytes(const std::string& path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
-}
-
-std::vector<std::vector<Value>> ReadAll(Recordset& recordset) {
-  std::vector<std::vector<Value>> rows;
-  const Fields& fields = recordset.GetFields();
-  for (; !recordset.Eof(); recordset.MoveNext()) {
-    std::vector<Value>& row = rows.emplace_back();
-    for (int32_t i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i).GetValue());
-  }
-  return rows;
 }
 
 std::vector<std::vector<Value>> ReadTable(const std::string& path, const std::string& table) {

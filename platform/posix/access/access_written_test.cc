@@ -8,6 +8,7 @@
 
 #include "platform/posix/access/access_backend.h"
 #include "testing/jet_writer.h"
+#include "testing/table_compare.h"
 #include "testing/temp_folder.h"
 
 namespace toverak {
@@ -33,16 +34,6 @@ std::string Repeat(const std::string& piece, size_t times) {
   std::string text;
   for (size_t i = 0; i < times; ++i) text += piece;
   return text;
-}
-
-std::vector<std::vector<Value>> ReadAll(Recordset& recordset) {
-  std::vector<std::vector<Value>> rows;
-  const Fields& fields = recordset.GetFields();
-  for (; !recordset.Eof(); recordset.MoveNext()) {
-    std::vector<Value>& row = rows.emplace_back();
-    for (int32_t i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i).GetValue());
-  }
-  return rows;
 }
 
 const Guid kGuid{0x6F9619FF, 0x8B86, 0xD011, {0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF}};
