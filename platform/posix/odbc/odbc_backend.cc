@@ -18,16 +18,30 @@ class OdbcBackend : public OpenBackend {
   std::unique_ptr<Recordset> OpenTable(const std::string& table) override;
   int32_t ErrorsCount() const override { return errors_; }
   // Recordsets still open keep the session until they are released.
-  void Close() override { session_.reset(); }
+  void Close() override {
+    spare_statement_.reset();
+    session_.reset();
+  }
 
  private:
+  std::unique_ptr<OdbcHandle> StatementHandle();
+
   std::shared_ptr<OdbcSession> session_;
   int32_t errors_;
+  // The handle of the last statement that gave no rows, kept for the next one: most statements
+  // of a restore give none, and a new handle for each costs the driver more than the statement.
+  // Declared after the session, so that it is freed before the session ends.
+  std::unique_ptr<OdbcHandle> spare_statement_;
 };
+
+std::unique_ptr<OdbcHandle> OdbcBackend::StatementHandle() {
+  if (spare_statement_) return std::move(spare_statement_);
+  return std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, session_->connection().get());
+}
 
 std::unique_ptr<Recordset> OdbcBackend::Execute(const std::string& statement) {
   if (!session_) throw RaisedError("Operation is not allowed when the object is closed.");
-  auto handle = std::make_unique<OdbcHandle>(SQL_HANDLE_STMT, session_->connection().get());
+  std::unique_ptr<OdbcHandle> handle = StatementHandle();
   std::string text = statement;
   const SQLRETURN result = SQLExecDirect(handle->get(), reinterpret_cast<SQLCHAR*>(text.data()),
                                          SQLINTEGER(text.size()));
@@ -42,7 +56,11 @@ std::unique_ptr<Recordset> OdbcBackend::Execute(const std::string& statement) {
   }
   SQLSMALLINT columns = 0;
   if (result != SQL_NO_DATA) handle->Check(SQLNumResultCols(handle->get(), &columns), "Execute");
-  if (columns == 0) return std::make_unique<OdbcRecordset>();
+  if (columns == 0) {
+    handle->Check(SQLFreeStmt(handle->get(), SQL_CLOSE), "Execute");
+    spare_statement_ = std::move(handle);
+    return std::make_unique<OdbcRecordset>();
+  }
   return std::make_unique<OdbcRecordset>(session_, std::move(handle));
 }
 
