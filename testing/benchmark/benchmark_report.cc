@@ -70,6 +70,8 @@ const char* WayName(Way way) {
   switch (way) {
     case Way::kToverak:
       return "toverak's restore";
+    case Way::kToverakUnpaced:
+      return "toverak, not sleeping";
     case Way::kMdbtools:
       return "mdb-export | sqlite3";
     case Way::kBareLoop:
@@ -120,6 +122,13 @@ std::string ScaleReport(const ScaleRun& run) {
   const WayResult* toverak = Found(run, Way::kToverak);
   const WayResult* peer = Found(run, Way::kMdbtools);
   const WayResult* bare = Found(run, Way::kBareLoop);
+  const WayResult* unpaced = Found(run, Way::kToverakUnpaced);
+  if (unpaced) {
+    report += "  toverak, not sleeping / bare loop:      " +
+              RatioAgainstGoal(unpaced->wall_seconds, bare ? bare->wall_seconds : -1,
+                               kGoalAgainstBareLoop) +
+              "\n";
+  }
   if (toverak) {
     const double unpaused = toverak->wall_seconds - toverak->paused_seconds;
     report += "  toverak without its pauses: " + RowsPerSecond(run.rows, unpaused) +

@@ -18,7 +18,7 @@ BenchmarkOptions Parsed(const std::vector<std::string>& arguments) {
 TEST(BenchmarkOptionsTest, DefaultsRunEveryWayAtTheBaseSizeAndTenTimesIt) {
   const BenchmarkOptions options = Parsed({});
   EXPECT_EQ(options.scales, (std::vector<double>{1, 10}));
-  EXPECT_EQ(options.ways.size(), 3u);
+  EXPECT_EQ(options.ways.size(), 4u);
   const BackupSize tenfold = SizeAt(options, 10);
   EXPECT_EQ(tenfold.event_log_rows, 1'000'000);
   EXPECT_EQ(tenfold.table_rows, 100'000);
@@ -26,10 +26,10 @@ TEST(BenchmarkOptionsTest, DefaultsRunEveryWayAtTheBaseSizeAndTenTimesIt) {
 
 TEST(BenchmarkOptionsTest, ScalesRowsScaleWaysAndFolderAreRead) {
   const BenchmarkOptions options =
-      Parsed({"--scales", "1,2.5", "--rows-scale", "0.002", "--ways", "bare,toverak,bare", "--dir",
-              "/x", "--odbc-options", "JournalMode=WAL"});
+      Parsed({"--scales", "1,2.5", "--rows-scale", "0.002", "--ways", "bare,toverak,bare,unpaced",
+              "--dir", "/x", "--odbc-options", "JournalMode=WAL"});
   EXPECT_EQ(options.scales, (std::vector<double>{1, 2.5}));
-  EXPECT_EQ(options.ways, (std::vector<Way>{Way::kBareLoop, Way::kToverak}));
+  EXPECT_EQ(options.ways, (std::vector<Way>{Way::kBareLoop, Way::kToverak, Way::kToverakUnpaced}));
   EXPECT_EQ(options.folder, "/x");
   EXPECT_EQ(options.odbc_options, "JournalMode=WAL");
   const BackupSize size = SizeAt(options, 2.5);

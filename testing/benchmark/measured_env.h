@@ -15,10 +15,10 @@ namespace toverak {
 int64_t PeakResidentKiB();
 
 // The real host, adding up the time spent in its pauses (Sleep and the event pump between the
-// sleeps).
+// sleeps); without `sleeps`, the pauses are asked for but not slept.
 class PauseTimingHost : public Host {
  public:
-  explicit PauseTimingHost(Host& real) : real_(real) {}
+  PauseTimingHost(Host& real, bool sleeps) : real_(real), sleeps_(sleeps) {}
   LocalDateTime Now() override { return real_.Now(); }
   void Sleep(int32_t ms) override;
   void ProcessPendingEvents() override;
@@ -40,6 +40,7 @@ class PauseTimingHost : public Host {
 
  private:
   Host& real_;
+  bool sleeps_;
   double paused_seconds_ = 0;
 };
 

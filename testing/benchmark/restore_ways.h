@@ -1,4 +1,4 @@
-// The three ways in which the benchmark restores one backup into an empty live database; each
+// The ways in which the benchmark restores one backup into an empty live database; each
 // is meant to run in a child process of its own (RunInChild).
 #pragma once
 
@@ -12,9 +12,10 @@ namespace toverak {
 
 // toverak's own restore, RestoreTables, in this process over the real POSIX database and host,
 // with its mandated pauses and its live database calls timed, into the live database that the
-// ODBC text `live` names. A run log, if the restore fails, goes into `app_folder`.
+// ODBC text `live` names. A run log, if the restore fails, goes into `app_folder`. Without
+// `sleeps`, its pauses are asked for but not slept.
 WayResult ToverakRestore(const std::filesystem::path& backup, const std::string& live,
-                         const std::filesystem::path& app_folder);
+                         const std::filesystem::path& app_folder, bool sleeps);
 
 // The peer, mdbtools' pipeline: `mdb-export -I sqlite BACKUP TABLE | sqlite3 LIVE` for each
 // table of the plan, each live table emptied first as the restore empties it. mdb-export names

@@ -18,14 +18,14 @@ std::string WholeFile(const std::filesystem::path& path) {
 }  // namespace
 
 WayResult ToverakRestore(const std::filesystem::path& backup, const std::string& live,
-                         const std::filesystem::path& app_folder) {
+                         const std::filesystem::path& app_folder, bool sleeps) {
   char program_name[] = "toverak";
   char* arguments[] = {program_name, nullptr};
   std::unique_ptr<Host> real_host = NewPosixHost(1, arguments);
   std::unique_ptr<Database> real_database = NewPosixDatabase();
   // The restore reaches no service.
   std::unique_ptr<ServiceManager> services = NewPosixServiceManager();
-  PauseTimingHost host(*real_host);
+  PauseTimingHost host(*real_host, sleeps);
   LiveDatabaseTimes times;
   TimingDatabase database(*real_database, live, times);
   Program program{Env{host, database, *services}, app_folder.string(), {}, live, {}};
