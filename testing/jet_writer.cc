@@ -125,22 +125,23 @@ struct ColumnSpec {
   int max_characters;
 };
 
-TableLayout LayOut(const std::vector<ColumnSpec>& specs) {
+TableLayout LayOut(const std::vector<ColumnSpec>& wanted_columns) {
   TableLayout layout;
-  for (const ColumnSpec& spec : specs) {
+  for (const ColumnSpec& wanted : wanted_columns) {
     StoredColumn column;
-    column.name = spec.name;
-    column.code = spec.code;
-    column.max_characters = spec.max_characters;
-    column.fixed = FixedLength(spec.code) > 0;
+    column.name = wanted.name;
+    column.code = wanted.code;
+    column.max_characters = wanted.max_characters;
+    column.fixed = FixedLength(wanted.code) > 0;
     if (column.fixed) {
-      column.length = FixedLength(spec.code);
+      column.length = FixedLength(wanted.code);
       column.fixed_offset = layout.fixed_size;
-      if (spec.code != code::kYesNo) layout.fixed_size += column.length;
+      if (wanted.code != code::kYesNo) layout.fixed_size += column.length;
     } else {
       column.variable_index = layout.variable_count++;
-      if (spec.code == code::kText) column.length = static_cast<uint16_t>(2 * spec.max_characters);
-      if (spec.code == code::kBinary) column.length = 255;
+      if (wanted.code == code::kText)
+        column.length = static_cast<uint16_t>(2 * wanted.max_characters);
+      if (wanted.code == code::kBinary) column.length = 255;
     }
     layout.columns.push_back(column);
   }
