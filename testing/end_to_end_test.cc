@@ -173,8 +173,7 @@ TEST_F(EndToEnd, ASuccessfulRunIntoPostgres) {
   PostgresServer& server = PostgresServer::Shared();
   const std::string name = server.NewDatabase();
   for (const char* script : {"live_schema_postgres.sql", "live_older_rows.sql"}) {
-    std::ifstream in(std::string(TOVERAK_SOURCE_DIR) + "/testing/fixtures/" + script);
-    server.RunAsSuperuser(name, std::string(std::istreambuf_iterator<char>(in), {}));
+    server.RunAsSuperuser(name, FixtureText(script));
   }
   server.RunAsSuperuser(name, "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
                                   "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " +

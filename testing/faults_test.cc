@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 #include "platform/posix/posix_env.h"
@@ -49,11 +48,6 @@ std::vector<std::string> ProgressUpTo(const std::string& table) {
 
 void ExpectNoSuccessClaimed(const std::string& log) {
   for (const char* claim : kSuccessLines) EXPECT_THAT(log, Not(HasSubstr(claim))) << claim;
-}
-
-std::string FixtureScript(const std::string& script) {
-  std::ifstream in(std::string(TOVERAK_SOURCE_DIR) + "/testing/fixtures/" + script);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // One value of the first row of `query` on the live database, as text.
@@ -118,8 +112,7 @@ pid_t BusDaemon(const SystemdOnPrivateBus& bus) {
   for (const auto& entry : fs::directory_iterator("/proc")) {
     const std::string name = entry.path().filename();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-    const std::string command_line(std::istreambuf_iterator<char>(in), {});
+    const std::string command_line = ReadWholeFile(entry.path() / "cmdline");
     if (command_line.find(config) != std::string::npos) return pid_t(std::stoi(name));
   }
   return -1;
@@ -388,7 +381,7 @@ TEST_F(Faults, TheLiveServerStoppedInTheMiddleOfATable) {
   PostgresServer server;
   const std::string name = server.NewDatabase();
   server.RunAsSuperuser(
-      name, FixtureScript("live_schema_postgres.sql") + FixtureScript("live_older_rows.sql") +
+      name, FixtureText("live_schema_postgres.sql") + FixtureText("live_older_rows.sql") +
                 "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
                 "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " + server.user() + ";");
   const std::string live = server.OdbcText(name);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "platform/fake/fake_host.h"
 #include "platform/fake/fake_service_manager.h"
@@ -137,11 +136,6 @@ std::vector<std::vector<std::string>> Rows(const std::string& target, const std:
   return table;
 }
 
-std::string ScriptText(const std::string& script) {
-  std::ifstream in(std::string(TOVERAK_SOURCE_DIR) + "/testing/fixtures/" + script);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class HostileValues : public ::testing::TestWithParam<std::string> {
  protected:
   // A live database of the 13 tables with their older rows, on the backend of the parameter.
@@ -157,7 +151,7 @@ class HostileValues : public ::testing::TestWithParam<std::string> {
     PostgresServer& server = PostgresServer::Shared();
     const std::string name = server.NewDatabase();
     server.RunAsSuperuser(
-        name, ScriptText("live_schema_postgres.sql") + ScriptText("live_older_rows.sql") +
+        name, FixtureText("live_schema_postgres.sql") + FixtureText("live_older_rows.sql") +
                   "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
                   "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " + server.user() + ";");
     return server.OdbcText(name);

@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace toverak {
@@ -52,13 +51,6 @@ int FreeLoopbackPort() {
 bool Run(const std::string& command) {
   const int status = std::system(command.c_str());
   return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // A folder that the server's user owns: initdb refuses to run as root.
@@ -104,7 +96,7 @@ void PostgresServer::Start() {
                          " -E UTF8 --locale=C.UTF-8 --auth-local=trust"
                          " --auth-host=scram-sha-256 --no-sync") +
            " >" + (folder_ / "initdb.log").string() + " 2>&1")) {
-    throw std::runtime_error("initdb failed:\n" + ReadFile(folder_ / "initdb.log"));
+    throw std::runtime_error("initdb failed:\n" + ReadWholeFile(folder_ / "initdb.log"));
   }
   // Another process may take the port between the choice and the start: try again.
   bool started = false;
@@ -139,7 +131,7 @@ void PostgresServer::RunAsSuperuser(const std::string& database, const std::stri
                            folder_.string() + " -p " + std::to_string(port_) + " -U " + kSuperuser +
                            " -d " + database + " -f " + script.string() + " >" + output.string() +
                            " 2>&1";
-  if (!Run(psql)) throw std::runtime_error("psql failed on " + sql + ":\n" + ReadFile(output));
+  if (!Run(psql)) throw std::runtime_error("psql failed on " + sql + ":\n" + ReadWholeFile(output));
 }
 
 std::string PostgresServer::ServerCommand(const std::string& arguments) const {
@@ -148,6 +140,6 @@ std::string PostgresServer::ServerCommand(const std::string& arguments) const {
   return std::string("su ") + kSuperuser + " -s /bin/sh -c '" + command + "'";
 }
 
-std::string PostgresServer::Log() const { return ReadFile(folder_ / "server.log"); }
+std::string PostgresServer::Log() const { return ReadWholeFile(folder_ / "server.log"); }
 
 }  // namespace toverak

@@ -16,14 +16,7 @@
 #include "testing/jet_writer.h"
 
 namespace toverak {
-namespace {
-
-std::string ReadWhole(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ProductFolder::ProductFolder(const std::filesystem::path& executable) {
   std::filesystem::create_directories(product());
@@ -83,7 +76,7 @@ bool RunningProduct::Ended() {
 bool RunningProduct::WaitForLog(const std::string& text, int times, int limit_seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit_seconds);
   while (std::chrono::steady_clock::now() < deadline) {
-    const std::string log = ReadWhole(log_);
+    const std::string log = ReadWholeFile(log_);
     int found = 0;
     for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
       ++found;
@@ -109,8 +102,8 @@ ProductRun RunningProduct::Finish() {
   ProductRun run;
   run.status = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  run.log = ReadWhole(log_);
-  run.console = ReadWhole(console_);
+  run.log = ReadWholeFile(log_);
+  run.console = ReadWholeFile(console_);
   return run;
 }
 
@@ -150,6 +143,10 @@ void ProductFolder::HandTo(uid_t user) const {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(temp_.path())) {
     hand(entry.path());
   }
+}
+
+std::string FixtureText(const std::string& name) {
+  return ReadWholeFile(std::filesystem::path(TOVERAK_SOURCE_DIR) / "testing/fixtures" / name);
 }
 
 nlohmann::json Fixture(const std::string& name) {

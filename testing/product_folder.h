@@ -90,6 +90,9 @@ class ProductFolder {
 // The JSON description of a test backup kept beside the tests: testing/fixtures/NAME.json.
 nlohmann::json Fixture(const std::string& name);
 
+// The text of a file kept beside the tests: testing/fixtures/NAME (a live schema, say).
+std::string FixtureText(const std::string& name);
+
 // The three product services as the stand-in of systemd takes them, all running.
 extern const std::vector<std::string> kRunningUnits;
 // The product's services, in the order in which a run stops them.

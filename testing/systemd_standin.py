@@ -138,8 +138,8 @@ def unit_name(service):
     return out + '.service'
 
 
-def parse_unit(spec):
-    service, _, rest = spec.partition('=')
+def parse_unit(description):
+    service, _, rest = description.partition('=')
     active_state, *flag_texts = rest.split(',')
     flags = dict((text.partition('=')[0], text.partition('=')[2]) for text in flag_texts)
     load_state = 'masked' if 'masked' in flags else 'loaded'
@@ -155,7 +155,7 @@ def wait_for_manager(bus, seconds=20):
         time.sleep(0.05)
 
 
-def install(specs):
+def install(descriptions):
     bus = dbus.SystemBus()
     wait_for_manager(bus)
     manager = bus.get_object(SYSTEMD, MANAGER_PATH)
@@ -164,8 +164,8 @@ def install(specs):
     dbus.Interface(manager, SETUP).Setup()
     for name, in_sig, out_sig, code in METHODS:
         mock.AddMethod(MANAGER, name, in_sig, out_sig, code)
-    for spec in specs:
-        name, load_state, active_state, flags = parse_unit(spec)
+    for description in descriptions:
+        name, load_state, active_state, flags = parse_unit(description)
         dbus.Interface(manager, MANAGER).AddStandInUnit(name, load_state, active_state,
                                                         dbus.Dictionary(flags, signature='ss'))
 
@@ -194,7 +194,7 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 '''
 
 
-def serve(folder, specs):
+def serve(folder, descriptions):
     config = os.path.join(folder, 'bus.conf')
     with open(config, 'w', encoding='utf-8') as out:
         out.write(BUS_CONFIG.format(socket=os.path.join(folder, 'system_bus_socket')))
@@ -206,7 +206,7 @@ def serve(folder, specs):
         mock = subprocess.Popen([sys.executable, '-m', 'dbusmock', '--template', 'systemd'],
                                 stdout=log, stderr=subprocess.STDOUT)
     try:
-        install(specs)
+        install(descriptions)
         print('DBUS_SYSTEM_BUS_ADDRESS=' + address, flush=True)
         while True:
             time.sleep(3600)

@@ -26,11 +26,13 @@ std::filesystem::path TempFolder::Write(const std::string& name,
   return file;
 }
 
-std::string TempFolder::Read(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+std::string TempFolder::Read(const std::string& name) const { return ReadWholeFile(path_ / name); }
 
 }  // namespace toverak

@@ -6,6 +6,9 @@
 
 namespace toverak {
 
+// The whole contents of the file at `path`, byte for byte; empty when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
 class TempFolder {
  public:
   TempFolder();

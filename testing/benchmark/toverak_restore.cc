@@ -1,22 +1,13 @@
 // The first way: toverak's own restore.
 #include <chrono>
-#include <fstream>
 
 #include "platform/posix/posix_env.h"
 #include "restore/restore_tables.h"
 #include "testing/benchmark/measured_env.h"
 #include "testing/benchmark/restore_ways.h"
+#include "testing/temp_folder.h"
 
 namespace toverak {
-namespace {
-
-std::string WholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
-
 WayResult ToverakRestore(const std::filesystem::path& backup, const std::string& live,
                          const std::filesystem::path& app_folder, bool sleeps) {
   char program_name[] = "toverak";
@@ -38,7 +29,8 @@ WayResult ToverakRestore(const std::filesystem::path& backup, const std::string&
   result.wall_seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.ok = RestoreOk != 0;
-  if (!result.ok) result.failure = "the restore failed: " + WholeFile(app_folder / "Toverak.log");
+  if (!result.ok)
+    result.failure = "the restore failed: " + ReadWholeFile(app_folder / "Toverak.log");
   result.paused_seconds = host.PausedSeconds();
   result.database_seconds = times.executing_seconds;
   result.copies_peak_kib = times.peak_before_event_log_kib;

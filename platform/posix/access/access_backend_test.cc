@@ -6,9 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "platform/error.h"
 #include "testing/table_compare.h"
@@ -27,13 +25,6 @@ constexpr size_t kDateTestDataPage = 20;
   if (!std::filesystem::exists(kDateTestPath)) {                                           \
     GTEST_SKIP() << "the shared test file " << kDateTestPath << " is not on this machine"; \
   }
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 std::vector<std::vector<Value>> ReadTable(const std::string& path, const std::string& table) {
   std::unique_ptr<OpenBackend> backend = OpenAccessBackend(path);
@@ -204,7 +195,7 @@ TEST(AccessReaderTest, RefusesWhatIsNotAReadableAccessFile) {
 
 TEST(AccessReaderTest, RaisesAnErrorForEveryTruncation) {
   SKIP_WITHOUT_DATE_TEST_DATABASE();
-  const std::string original = FileBytes(kDateTestPath);
+  const std::string original = ReadWholeFile(kDateTestPath);
   TempFolder folder;
   size_t pages = original.size() / kPageSize;
   // Cut inside a page, and at every page boundary before the last page that DateTest needs.
@@ -221,7 +212,7 @@ TEST(AccessReaderTest, RaisesAnErrorForEveryTruncation) {
 // A copy of DateTestDatabase.mdb changed by `change`, which gets the bytes of the data page.
 template <typename Change>
 std::string ChangedCopy(const TempFolder& folder, Change change) {
-  std::string bytes = FileBytes(kDateTestPath);
+  std::string bytes = ReadWholeFile(kDateTestPath);
   auto* page = reinterpret_cast<uint8_t*>(bytes.data() + kDateTestDataPage * kPageSize);
   change(page);
   return folder.Write("changed.mdb", bytes).string();
@@ -279,7 +270,7 @@ TEST(AccessReaderTest, RaisesAnErrorForAMovedRowThatLeadsNowhere) {
 // crash or a hang (the sanitizer build checks every access on the way).
 TEST(AccessReaderTest, DamagedCopiesGiveRowsOrErrorsButNeverCrash) {
   SKIP_WITHOUT_DATE_TEST_DATABASE();
-  const std::string original = FileBytes(kDateTestPath);
+  const std::string original = ReadWholeFile(kDateTestPath);
   const size_t pages = original.size() / kPageSize;
   TempFolder folder;
   int errors = 0;

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -71,11 +69,8 @@ class AccessDamageTest : public testing::Test {
     database.tables = {table};
     const std::filesystem::path path = folder_.path() / "written.mdb";
     WriteJetDatabase(database, path);
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
     EXPECT_EQ(RowsOf(path.string(), table.name), table.rows.size());
-    return bytes.str();
+    return ReadWholeFile(path);
   }
 
   // The rows that a whole read of `table` gives, after the same read by the ordered query.
