@@ -179,6 +179,14 @@ TestService::~TestService() {
   }
   DeleteService(service_);
   CloseServiceHandle(service_);
+  // The manager removes a deleted service only once its process has gone; until then a new
+  // service of the same name is refused (1072), so the next test waits here, not there.
+  for (int tries = 0; tries < 100; ++tries) {
+    SC_HANDLE left = OpenServiceA(manager_, name_.c_str(), SERVICE_QUERY_STATUS);
+    if (!left) break;
+    CloseServiceHandle(left);
+    Sleep(50);
+  }
   CloseServiceHandle(manager_);
 }
 
