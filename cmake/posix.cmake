@@ -7,13 +7,6 @@ pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 
 toverak_sources(posix_sources platform/posix platform/posix/access platform/posix/odbc
                 platform/posix/systemd)
-list(FILTER posix_sources EXCLUDE REGEX "main_posix\\.cc$")
-add_library(toverak_posix STATIC ${posix_sources})
-target_link_libraries(toverak_posix PUBLIC toverak_core PkgConfig::LIBMDB PkgConfig::ODBC
+add_library(toverak_platform STATIC ${posix_sources})
+target_link_libraries(toverak_platform PUBLIC toverak_core PkgConfig::LIBMDB PkgConfig::ODBC
                       PkgConfig::SYSTEMD)
-
-add_executable(toverak platform/posix/main_posix.cc)
-target_link_libraries(toverak PRIVATE toverak_posix)
-
-add_executable(toverak-check platform/posix/check_main_posix.cc)
-target_link_libraries(toverak-check PRIVATE toverak_posix)

@@ -1,5 +1,16 @@
-find_package(GTest REQUIRED)
-include(GoogleTest)
+# GoogleTest: Debian's build for this machine, or built from Debian's sources with the cross
+# compiler.
+if(CMAKE_CROSSCOMPILING)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  foreach(gtest_target gtest gtest_main gmock)
+    target_compile_options(${gtest_target} PRIVATE -w)
+    add_library(GTest::${gtest_target} ALIAS ${gtest_target})
+  endforeach()
+else()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
 
 # In-memory fakes of the platform interfaces.
 toverak_sources(fake_sources platform/fake)
@@ -7,11 +18,14 @@ add_library(toverak_fakes STATIC ${fake_sources})
 target_link_libraries(toverak_fakes PUBLIC toverak_core)
 
 # The logic, against the fakes: fast, no real pauses.
-toverak_tests(unit_tests platform driver runlog services restore platform/fake)
+toverak_tests(unit_tests platform platform/fake driver runlog services restore app)
 add_executable(toverak_unit_tests ${unit_tests})
-target_link_libraries(toverak_unit_tests PRIVATE toverak_fakes GTest::gmock GTest::gtest_main)
-gtest_discover_tests(toverak_unit_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+target_link_libraries(toverak_unit_tests PRIVATE toverak_check toverak_fakes GTest::gmock
+                      GTest::gtest_main)
 
-if(NOT WIN32)
+if(WIN32)
+  include(cmake/windows_tests.cmake)
+else()
+  gtest_discover_tests(toverak_unit_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
   include(cmake/posix_tests.cmake)
 endif()

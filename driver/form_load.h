@@ -5,7 +5,7 @@
 
 #include "driver/run_steps.h"
 #include "driver/target_selection.h"
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/database.h"
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 

@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "platform/posix/posix_env.h"
-#include "restore/backup_check.h"
+#include "app/backup_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace toverak;
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::unique_ptr<Host> host = NewPosixHost(0, nullptr);
   static const std::unique_ptr<ServiceManager> services = NewPosixServiceManager();
   std::unique_ptr<Database> database = NewPosixDatabase();
-  Program program{Env{*host, *database, *services}, FuzzFolder(), {}, {}, {}};
+  Program program{Env{*host, *database, *services}, FuzzFolder()};
   const BackupCheck check = CheckBackup(program, path);
   const std::string handler = "Restore_Err_Handler: ";
   if (!check.failure.empty() &&

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::unique_ptr<Host> host = NewPosixHost(0, nullptr);
   static const std::unique_ptr<ServiceManager> services = NewPosixServiceManager();
   std::unique_ptr<Database> database = NewPosixDatabase();
-  Program program{Env{*host, *database, *services}, folder, {}, {}, {}};
+  Program program{Env{*host, *database, *services}, folder};
   LocalSettings settings;
   try {
     SelectTargetDatabase(program, settings);

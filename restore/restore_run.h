@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/database.h"
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 

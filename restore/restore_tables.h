@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 

@@ -6,7 +6,7 @@
 #include "platform/fake/fake_database.h"
 #include "platform/fake/fake_host.h"
 #include "platform/fake/fake_service_manager.h"
-#include "runlog/program.h"
+#include "platform/program.h"
 
 namespace toverak {
 
@@ -14,7 +14,7 @@ struct FakeProgram {
   FakeHost host;
   FakeDatabase database;
   FakeServiceManager services;
-  Program program{Env{host, database, services}, "/opt/narvel", {}, {}, {}};
+  Program program{Env{host, database, services}, "/opt/narvel"};
 
   // The run log's whole text.
   std::string Log() { return host.files["/opt/narvel/Toverak.log"]; }

@@ -5,7 +5,10 @@
 namespace toverak {
 namespace {
 
-std::string HandleText(ServiceHandle handle) { return "#" + std::to_string(handle); }
+std::string HandleText(ServiceHandle handle) {
+  std::string text = "#";
+  return text.append(std::to_string(handle));
+}
 
 }  // namespace
 

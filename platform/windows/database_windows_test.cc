@@ -9,7 +9,7 @@
 #include "platform/error.h"
 #include "platform/fake/fake_database.h"
 #include "platform/fake/fake_service_manager.h"
-#include "platform/windows/test_support.h"
+#include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
 #include "restore/table_steps.h"
 
@@ -153,7 +153,7 @@ TEST_F(WindowsDatabaseTest, RestoreStepsWriteIntoTheLiveDatabase) {
 
   auto host = NewWindowsHost();
   FakeServiceManager services;
-  Program program{Env{*host, backup_database, services}, {}, {}, {}, {}};
+  Program program{Env{*host, backup_database, services}};
   RestoreRun run{program,
                  std::make_unique<WithoutErrorEntries>(OpenLive()),
                  backup_database.NewConnection(),

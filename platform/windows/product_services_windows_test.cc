@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "platform/fake/fake_database.h"
-#include "platform/windows/test_support.h"
+#include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
 #include "services/product_services.h"
 
@@ -40,7 +40,7 @@ class ProductServicesOnWindowsTest : public ::testing::Test {
   std::unique_ptr<Host> host_ = NewWindowsHost();
   std::unique_ptr<ServiceManager> services_ = NewWindowsServiceManager();
   FakeDatabase database_;
-  Program program_{Env{*host_, database_, *services_}, folder_.path(), {}, {}, {}};
+  Program program_{Env{*host_, database_, *services_}, folder_.path()};
 };
 
 TEST_F(ProductServicesOnWindowsTest, StopSequenceOverRunningMissingAndRefusingServices) {

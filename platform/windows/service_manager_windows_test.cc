@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/windows/test_support.h"
+#include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
 
 namespace toverak {

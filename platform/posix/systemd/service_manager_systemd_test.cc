@@ -166,7 +166,7 @@ class ProductUnitsTest : public testing::Test {
   FakeHost host_;
   FakeDatabase database_;
   std::unique_ptr<ServiceManager> manager_;
-  Program program_{Env{host_, database_, *manager_}, "/opt/narvel", {}, {}, {}};
+  Program program_{Env{host_, database_, *manager_}, "/opt/narvel"};
 };
 
 std::string Turn(const std::string& name, const std::string& state, const std::string& outcome) {
