@@ -10,6 +10,9 @@ namespace toverak {
 namespace {
 
 const char kPath[] = "/bak/NarvelBackup_2026-12-08.mdb";
+const char kBackup[] =
+    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/bak/NarvelBackup_2026-12-08.mdb;"
+    "Persist Security Info=False";
 
 FakeTable Listed(const std::vector<std::string>& columns, int rows) {
   FakeTable table;
@@ -20,7 +23,7 @@ FakeTable Listed(const std::vector<std::string>& columns, int rows) {
 
 class BackupCheckTest : public testing::Test {
  protected:
-  BackupCheckTest() : backup_(fake_.database.AddSource(BackupConnectionString(kPath))) {
+  BackupCheckTest() : backup_(fake_.database.AddSource(kBackup)) {
     for (const std::string& table : PlanTables()) {
       const auto* merged = MergedColumnsOf(table);
       backup_.tables[table] = merged ? Listed(*merged, 1) : Listed({"log_id", "name"}, 2);

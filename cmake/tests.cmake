@@ -27,5 +27,8 @@ if(WIN32)
   include(cmake/windows_tests.cmake)
 else()
   gtest_discover_tests(toverak_unit_tests PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+  add_test(NAME IncludeRule.EveryIncludeRunsDownward
+           COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-includes.sh ${PROJECT_SOURCE_DIR})
+  set_tests_properties(IncludeRule.EveryIncludeRunsDownward PROPERTIES LABELS unit)
   include(cmake/posix_tests.cmake)
 endif()

@@ -24,23 +24,15 @@ std::string QuotedText(const std::string& text) {
   return literal + "'";
 }
 
-std::string ValueRendering(Host& host, int32_t type, const Value& value, bool date_rule) {
-  if (date_rule && type == ado_type::kDate && std::holds_alternative<Date>(value)) {
-    return DateRuleText(std::get<Date>(value));
-  }
-  return host.ValueText(value);
-}
-
 }  // namespace
 
 std::string RenderFieldValue(Host& host, const Field& field, bool date_rule) {
-  return ValueRendering(host, field.Type(), field.GetValue(), date_rule);
-}
-
-std::string FieldLiteral(Host& host, const Field& field, bool date_rule) {
   const Value value = field.GetValue();
   if (IsNull(value)) return "NULL";
-  return QuotedText(ValueRendering(host, field.Type(), value, date_rule));
+  if (date_rule && field.Type() == ado_type::kDate && std::holds_alternative<Date>(value)) {
+    return QuotedText(DateRuleText(std::get<Date>(value)));
+  }
+  return QuotedText(host.ValueText(value));
 }
 
 std::string RowStatement(Host& host, const std::string& prefix, const Fields& fields,
@@ -48,7 +40,7 @@ std::string RowStatement(Host& host, const std::string& prefix, const Fields& fi
   std::string statement = prefix;
   for (int32_t position = first_position; position < fields.Count(); ++position) {
     if (position > first_position) statement += ", ";
-    statement += FieldLiteral(host, fields.Item(position), date_rule);
+    statement += RenderFieldValue(host, fields.Item(position), date_rule);
   }
   return statement + ")";
 }
@@ -58,7 +50,7 @@ std::string UpdateStatement(Host& host, const std::string& table,
   std::string statement = "UPDATE " + table + " SET ";
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i > 0) statement += ",";
-    statement += columns[i] + " = " + FieldLiteral(host, fields.Item(columns[i]), false);
+    statement += columns[i] + " = " + RenderFieldValue(host, fields.Item(columns[i]), false);
   }
   return statement;
 }

@@ -9,13 +9,11 @@
 
 namespace toverak {
 
-// The text of a field's value in the current row: with `date_rule`, a date field (type 7) as
-// YYYY-MM-DD HH:MM:SS; otherwise the platform's general text form. Null gives the empty text.
+// The field's value in the current row as it stands in a statement: the keyword NULL for a
+// Null value, otherwise its text in single quotes, each quote inside it doubled, so that no value
+// can end the literal early. The text is the platform's general text form, or with `date_rule`
+// YYYY-MM-DD HH:MM:SS for a date field (type 7).
 std::string RenderFieldValue(Host& host, const Field& field, bool date_rule);
-
-// The field's value as an SQL literal: the keyword NULL for a Null value, otherwise its text in
-// single quotes, each quote inside it doubled, so that no value can end the literal early.
-std::string FieldLiteral(Host& host, const Field& field, bool date_rule);
 
 // The row statement of the current row: `prefix`, the literals of the fields from
 // `first_position` on, joined by ", ", then ")".

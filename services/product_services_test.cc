@@ -2,22 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "platform/fake/fake_program.h"
+#include "testing/service_log.h"
 
 namespace toverak {
 namespace {
 
-constexpr char kAgent[] = "Narvel Discovery Agent";
-constexpr char kPoller[] = "Narvel Poller";
-constexpr char kServer[] = "Narvel Server";
 
-// The lines of one turn in the run log: the header group (with its time stamp shown as
-// "<time>") and the outcome group.
-std::string Turn(const std::string& name, const std::string& state, const std::string& outcome) {
-  return name + "\r\n" + state + "\r\n<time>\r\n" + outcome + "\r\n\r\n";
-}
 
 class ProductServicesTest : public testing::Test {
  protected:
@@ -29,11 +20,7 @@ class ProductServicesTest : public testing::Test {
   }
   FakeService& Service(const std::string& name) { return fake_.services.services.at(name); }
 
-  // The run log with every time stamp replaced by "<time>".
-  std::string Log() {
-    static const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
-    return std::regex_replace(fake_.Log(), stamp, "<time>");
-  }
+  std::string Log() { return MaskTimes(fake_.Log()); }
 
   int16_t Stop(int16_t before = 7) {
     int16_t done = before;
@@ -98,12 +85,7 @@ TEST_F(ProductServicesTest, StateTextOfAServiceWhoseConfigOrStatusCannotBeRead) 
 TEST_F(ProductServicesTest, StoppingThreeRunningServices) {
   InstallAll(scm::kStateRunning);
   EXPECT_EQ(Stop(), 3);
-  EXPECT_EQ(Log(), Turn(kAgent, "Service is started",
-                        "Attempting to stop the Discovery service...\r\nService stopped") +
-                       Turn(kPoller, "Service is started",
-                            "Attempting to stop the Poll service...\r\nService stopped") +
-                       Turn(kServer, "Service is started",
-                            "Attempting to stop the Main service...\r\nService stopped"));
+  EXPECT_EQ(Log(), StopOfThreeRunning());
   EXPECT_EQ(fake_.host.SleptMs(), 22'900);
   for (const char* name : {kAgent, kPoller, kServer}) {
     EXPECT_EQ(Service(name).state, scm::kStateStopped) << name;
@@ -115,12 +97,7 @@ TEST_F(ProductServicesTest, StoppingThreeRunningServices) {
 TEST_F(ProductServicesTest, StartingThreeStoppedServicesInTheOppositeOrder) {
   InstallAll(scm::kStateStopped);
   EXPECT_EQ(Start(), 3);
-  EXPECT_EQ(Log(), Turn(kServer, "Service is stopped",
-                        "Attempting to start the Main service...\r\nService started") +
-                       Turn(kPoller, "Service is stopped",
-                            "Attempting to start the Poll service...\r\nService started") +
-                       Turn(kAgent, "Service is stopped",
-                            "Attempting to start the Discovery service...\r\nService is started"));
+  EXPECT_EQ(Log(), StartOfThreeStopped());
   EXPECT_EQ(fake_.host.SleptMs(), 22'900);
   EXPECT_EQ(fake_.program.CurrentServiceName, kAgent);
 }

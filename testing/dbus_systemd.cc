@@ -20,22 +20,6 @@ constexpr char kPython[] = "/usr/bin/python3";
 constexpr char kStandIn[] = TOVERAK_SOURCE_DIR "/testing/systemd_standin.py";
 constexpr char kAddressVariable[] = "DBUS_SYSTEM_BUS_ADDRESS";
 
-constexpr char kBusConfig[] = R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=@SOCKET@</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-)";
-
 // Starts `argv` with its output going to `stdout_fd` (or the log file `log`), its errors to
 // `log`, and the environment of this process.
 pid_t Spawn(const std::vector<std::string>& argv, int stdout_fd, const std::string& log) {
@@ -103,9 +87,8 @@ std::string RunStandIn(const std::vector<std::string>& arguments, const std::str
 SystemdOnPrivateBus::SystemdOnPrivateBus(const std::vector<std::string>& units) {
   if (const char* previous = std::getenv(kAddressVariable)) previous_address_ = previous;
   try {
-    StartBus();
+    Start(units);
     setenv(kAddressVariable, address_.c_str(), 1);
-    StartStandIn(units);
   } catch (const std::exception& failure) {
     const std::string logs = Logs();
     Stop();
@@ -115,41 +98,31 @@ SystemdOnPrivateBus::SystemdOnPrivateBus(const std::vector<std::string>& units) 
 
 SystemdOnPrivateBus::~SystemdOnPrivateBus() { Stop(); }
 
-void SystemdOnPrivateBus::StartBus() {
-  std::string config = kBusConfig;
-  const std::string socket = (folder_.path() / "system_bus_socket").string();
-  config.replace(config.find("@SOCKET@"), 8, socket);
-  const std::string config_path = folder_.Write("bus.conf", config).string();
-
-  // The daemon prints its address once it listens.
+void SystemdOnPrivateBus::Start(const std::vector<std::string>& units) {
+  // The stand-in prints the bus's address once its units are installed.
   int output[2];
   if (pipe(output) != 0) throw std::runtime_error("cannot make a pipe");
-  bus_ = Spawn({"dbus-daemon", "--nofork", "--config-file=" + config_path, "--print-address"},
-               output[1], (folder_.path() / "bus.log").string());
+  std::vector<std::string> argv = {kPython, kStandIn, "serve", folder_.path().string()};
+  argv.insert(argv.end(), units.begin(), units.end());
+  standin_ = Spawn(argv, output[1], (folder_.path() / "serve.log").string());
   close(output[1]);
+  std::string printed;
   char chunk[512];
-  for (ssize_t got; address_.find('\n') == std::string::npos &&
+  for (ssize_t got; printed.find('\n') == std::string::npos &&
                     (got = read(output[0], chunk, sizeof chunk)) > 0;) {
-    address_.append(chunk, got);
+    printed.append(chunk, got);
   }
   close(output[0]);
-  if (address_.find('\n') == std::string::npos) throw std::runtime_error("no bus address");
-  address_.erase(address_.find('\n'));
-}
-
-void SystemdOnPrivateBus::StartStandIn(const std::vector<std::string>& units) {
-  const std::string log = (folder_.path() / "mock.log").string();
-  mock_ = Spawn({kPython, "-m", "dbusmock", "--template", "systemd"}, -1, log);
-  // The script polls NameHasOwner until the mock is on the bus, then installs the units.
-  std::vector<std::string> arguments = {"install"};
-  arguments.insert(arguments.end(), units.begin(), units.end());
-  RunStandIn(arguments, log);
+  const std::string prefix = std::string(kAddressVariable) + "=";
+  if (!printed.starts_with(prefix) || printed.find('\n') == std::string::npos) {
+    throw std::runtime_error("no bus address");
+  }
+  address_ = printed.substr(prefix.size(), printed.find('\n') - prefix.size());
 }
 
 void SystemdOnPrivateBus::Stop() {
-  StopProcess(mock_);
-  StopProcess(bus_);
-  mock_ = bus_ = -1;
+  StopProcess(standin_);
+  standin_ = -1;
   if (previous_address_) {
     setenv(kAddressVariable, previous_address_->c_str(), 1);
   } else {
@@ -158,13 +131,13 @@ void SystemdOnPrivateBus::Stop() {
 }
 
 std::string SystemdOnPrivateBus::ActiveState(const std::string& service) const {
-  std::string state = RunStandIn({"state", service}, (folder_.path() / "mock.log").string());
+  std::string state = RunStandIn({"state", service}, (folder_.path() / "serve.log").string());
   while (!state.empty() && (state.back() == '\n' || state.back() == '\r')) state.pop_back();
   return state;
 }
 
 std::string SystemdOnPrivateBus::Logs() const {
-  return "bus: " + folder_.Read("bus.log") + "\nstand-in: " + folder_.Read("mock.log");
+  return "bus and stand-in: " + folder_.Read("serve.log") + "\nmock: " + folder_.Read("mock.log");
 }
 
 }  // namespace toverak

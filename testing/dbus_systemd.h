@@ -1,6 +1,6 @@
 // A private system-type D-Bus bus with a stand-in of systemd's service manager on it
 // (python3-dbusmock's "systemd" template, its unit methods replaced by testing/
-// systemd_standin.py), for the length of one test. While it lives, DBUS_SYSTEM_BUS_ADDRESS names
+// systemd_standin.py, which also starts the bus), for the length of one test. While it lives, DBUS_SYSTEM_BUS_ADDRESS names
 // the bus, in this process and in the processes that it starts.
 #pragma once
 
@@ -32,13 +32,11 @@ class SystemdOnPrivateBus {
   std::string Logs() const;
 
  private:
-  void StartBus();
-  void StartStandIn(const std::vector<std::string>& units);
+  void Start(const std::vector<std::string>& units);
   void Stop();
 
   TempFolder folder_;
-  pid_t bus_ = -1;
-  pid_t mock_ = -1;
+  pid_t standin_ = -1;
   std::string address_;
   std::optional<std::string> previous_address_;
 };

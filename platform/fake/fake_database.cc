@@ -1,6 +1,7 @@
 #include "platform/fake/fake_database.h"
 
 #include <algorithm>
+#include <cctype>
 #include <regex>
 
 #include "platform/error.h"
@@ -15,6 +16,21 @@ const char kNoCurrentRow[] =
 std::string MissingTable(const std::string& name) {
   return "The Microsoft Jet database engine cannot find the input table or query '" + name +
          "'. Make sure it exists and that its name is spelled correctly.";
+}
+
+// Names as ADO compares them: without regard to case.
+bool SameName(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// The statements that change rows, which the fake records and answers with a closed recordset.
+bool ChangesRows(const std::string& statement) {
+  for (const char* verb : {"DELETE ", "INSERT ", "UPDATE "}) {
+    if (statement.starts_with(verb)) return true;
+  }
+  return false;
 }
 
 class FakeRecordset;
@@ -50,7 +66,7 @@ class FakeFields : public Fields {
   }
   const Field& Item(const std::string& name) const override {
     for (const FakeField& field : fields_) {
-      if (field.Name() == name) return field;
+      if (SameName(field.Name(), name)) return field;
     }
     throw RaisedError(
         "Item cannot be found in the collection corresponding to the requested "
@@ -167,22 +183,26 @@ std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& statement)
   errors_ = errors == data.errors_after.end() ? 0 : errors->second;
 
   auto result = std::make_unique<FakeRecordset>();
-  static const std::regex kOrderedSelect(R"(SELECT \* FROM (\w+) ORDER BY (\w+) ASC)");
+  if (ChangesRows(statement)) return result;
+  static const std::regex kOrderedSelect(R"(SELECT \* FROM (\w+) ORDER BY (\w+) (ASC|DESC))");
   std::smatch query;
-  if (std::regex_match(statement, query, kOrderedSelect)) {
-    const auto table = data.tables.find(query[1]);
-    if (table == data.tables.end()) throw RaisedError(MissingTable(query[1]));
-    FakeTable sorted = table->second;
-    const auto column = std::find_if(sorted.columns.begin(), sorted.columns.end(),
-                                     [&](const FakeColumn& c) { return c.name == query[2]; });
-    if (column == sorted.columns.end()) {
-      throw RaisedError("No value given for one or more required parameters.");
-    }
-    const size_t key = size_t(column - sorted.columns.begin());
-    std::stable_sort(sorted.rows.begin(), sorted.rows.end(),
-                     [key](const auto& a, const auto& b) { return ValueLess(a[key], b[key]); });
-    result->Load(std::move(sorted));
+  if (!std::regex_match(statement, query, kOrderedSelect)) {
+    throw RaisedError("The fake database does not run this statement: " + statement);
   }
+  const auto table = data.tables.find(query[1]);
+  if (table == data.tables.end()) throw RaisedError(MissingTable(query[1]));
+  FakeTable sorted = table->second;
+  const auto column = std::find_if(sorted.columns.begin(), sorted.columns.end(),
+                                   [&](const FakeColumn& c) { return SameName(c.name, query[2]); });
+  if (column == sorted.columns.end()) {
+    throw RaisedError("No value given for one or more required parameters.");
+  }
+  const size_t key = size_t(column - sorted.columns.begin());
+  const bool descending = query[3] == "DESC";
+  std::stable_sort(sorted.rows.begin(), sorted.rows.end(), [&](const auto& a, const auto& b) {
+    return descending ? ValueLess(b[key], a[key]) : ValueLess(a[key], b[key]);
+  });
+  result->Load(std::move(sorted));
   return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/error.h"
 #include "platform/windows/host_windows.h"
+#include "testing/temp_folder.h"
 #include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
 
@@ -29,7 +30,7 @@ TEST(ArgumentsAfterProgramNameTest, NothingAfterTheName) {
 class WindowsHostTest : public ::testing::Test {
  protected:
   std::unique_ptr<Host> host_ = NewWindowsHost();
-  TemporaryFolder folder_;
+  TempFolder folder_;
 };
 
 TEST_F(WindowsHostTest, ExecutableFolderIsTheFolderOfTheRunningProgram) {
@@ -42,9 +43,9 @@ TEST_F(WindowsHostTest, ExecutableFolderIsTheFolderOfTheRunningProgram) {
 }
 
 TEST_F(WindowsHostTest, BackupSearchFindsOnlyOrdinaryFiles) {
-  WriteFileBytes(folder_ / "NarvelBackup_hidden.mdb", "");
+  WriteWholeFile(folder_ / "NarvelBackup_hidden.mdb", "");
   SetFileAttributesA((folder_ / "NarvelBackup_hidden.mdb").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  WriteFileBytes(folder_ / "NarvelBackup_system.mdb", "");
+  WriteWholeFile(folder_ / "NarvelBackup_system.mdb", "");
   SetFileAttributesA((folder_ / "NarvelBackup_system.mdb").c_str(), FILE_ATTRIBUTE_SYSTEM);
   CreateDirectoryA((folder_ / "NarvelBackup_folder.mdb").c_str(), nullptr);
 
@@ -53,7 +54,7 @@ TEST_F(WindowsHostTest, BackupSearchFindsOnlyOrdinaryFiles) {
   EXPECT_EQ(host_->FindFirstOrdinaryFile(folder_ / "NarvelBackup_folder.mdb"), std::nullopt);
   EXPECT_EQ(host_->FindFirstOrdinaryFile(folder_ / "NarvelBackup_*.mdb"), std::nullopt);
 
-  WriteFileBytes(folder_ / "NarvelBackup_2026-12-08.mdb", "");
+  WriteWholeFile(folder_ / "NarvelBackup_2026-12-08.mdb", "");
   EXPECT_EQ(host_->FindFirstOrdinaryFile(folder_ / "NarvelBackup_*.mdb"),
             "NarvelBackup_2026-12-08.mdb");
   EXPECT_EQ(host_->FindFirstOrdinaryFile(folder_ / "NarvelBackup_2026-1?-08.mdb"),
@@ -71,7 +72,7 @@ TEST_F(WindowsHostTest, BackupSearchAnswersNothingForNamesThatCannotBeFound) {
 
 TEST_F(WindowsHostTest, BackupSearchTakesARelativePathFromTheCurrentFolder) {
   CreateDirectoryA((folder_ / "Bak").c_str(), nullptr);
-  WriteFileBytes(folder_ / "Bak\\NarvelBackup_2026-11-30.mdb", "");
+  WriteWholeFile(folder_ / "Bak\\NarvelBackup_2026-11-30.mdb", "");
   char previous[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, previous);
   SetCurrentDirectoryA(folder_.path().c_str());
@@ -82,12 +83,12 @@ TEST_F(WindowsHostTest, BackupSearchTakesARelativePathFromTheCurrentFolder) {
 
 TEST_F(WindowsHostTest, TextFilesEndLinesWithCrLfInTheAnsiCodePage) {
   const std::string path = folder_ / "Toverak.log";
-  WriteFileBytes(path, "previous run\r\n");
+  WriteWholeFile(path, "previous run\r\n");
   auto file = host_->OpenTextFile(path, FileMode::kAppend);
   file->WriteLine("appended");
   file->WriteLine("");
   file->Close();
-  EXPECT_EQ(ReadFileBytes(path), "previous run\r\nappended\r\n\r\n");
+  EXPECT_EQ(ReadWholeFile(path), "previous run\r\nappended\r\n\r\n");
 
   file = host_->OpenTextFile(path, FileMode::kTruncate);
   file->WriteLine("Caf\xC3\xA9 \xE2\x82\xAC");  // "Café €" in UTF-8
@@ -95,9 +96,9 @@ TEST_F(WindowsHostTest, TextFilesEndLinesWithCrLfInTheAnsiCodePage) {
   char expected[16] = {};
   const wchar_t wide[] = L"Caf\u00E9 \u20AC\r\n";
   WideCharToMultiByte(CP_ACP, 0, wide, -1, expected, sizeof expected, nullptr, nullptr);
-  EXPECT_EQ(ReadFileBytes(path), expected);
+  EXPECT_EQ(ReadWholeFile(path), expected);
   if (GetACP() == 1252) {
-    EXPECT_EQ(ReadFileBytes(path), "Caf\xE9 \x80\r\n");
+    EXPECT_EQ(ReadWholeFile(path), "Caf\xE9 \x80\r\n");
   }
 }
 

@@ -1,12 +1,11 @@
 // The stop and start sequences against the system's real Service Control Manager, with the
 // minimal test service registered under the product's three service names. The pauses are
 // real, so each sequence takes its documented time (about 20 seconds).
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "platform/fake/fake_database.h"
+#include "testing/service_log.h"
+#include "testing/temp_folder.h"
 #include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
 #include "services/product_services.h"
@@ -14,38 +13,20 @@
 namespace toverak {
 namespace {
 
-using ::testing::ElementsAre;
-
 class ProductServicesOnWindowsTest : public ::testing::Test {
  protected:
-  // The lines of the run log, each time stamp shown as "<time>".
-  std::vector<std::string> LogLines() {
-    const std::regex timestamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
-    const std::string log = ReadFileBytes(folder_ / "Toverak.log");
-    std::vector<std::string> lines;
-    for (size_t start = 0; start < log.size();) {
-      const size_t end = log.find("\r\n", start);
-      if (end == std::string::npos) {
-        lines.push_back("unterminated: " + log.substr(start));
-        break;
-      }
-      const std::string line = log.substr(start, end - start);
-      lines.push_back(std::regex_match(line, timestamp) ? "<time>" : line);
-      start = end + 2;
-    }
-    return lines;
-  }
+  std::string Log() { return MaskTimes(ReadWholeFile(folder_ / "Toverak.log")); }
 
-  TemporaryFolder folder_;
+  TempFolder folder_;
   std::unique_ptr<Host> host_ = NewWindowsHost();
   std::unique_ptr<ServiceManager> services_ = NewWindowsServiceManager();
   FakeDatabase database_;
-  Program program_{Env{*host_, database_, *services_}, folder_.path()};
+  Program program_{Env{*host_, database_, *services_}, folder_.path().string()};
 };
 
 TEST_F(ProductServicesOnWindowsTest, StopSequenceOverRunningMissingAndRefusingServices) {
-  TestService agent("Narvel Discovery Agent", ServiceBehaviour::kStops);
-  TestService server("Narvel Server", ServiceBehaviour::kRefusesStop);
+  TestService agent(kAgent, ServiceBehaviour::kStops);
+  TestService server(kServer, ServiceBehaviour::kRefusesStop);
   agent.StartAndWait();
   server.StartAndWait();
 
@@ -54,19 +35,18 @@ TEST_F(ProductServicesOnWindowsTest, StopSequenceOverRunningMissingAndRefusingSe
 
   EXPECT_EQ(ServicesDone, 1);
   EXPECT_TRUE(agent.WaitForState(SERVICE_STOPPED));
-  EXPECT_THAT(
-      LogLines(),
-      ElementsAre("Narvel Discovery Agent", "Service is started", "<time>",
-                  "Attempting to stop the Discovery service...", "Service stopped", "",
-                  "Narvel Poller", "Service not installed", "<time>", "", "", "Narvel Server",
-                  "Service is started", "<time>", "Attempting to stop the Main service...",
-                  "Error [1052]  when stop the service", ""));
+  EXPECT_EQ(Log(), Turn(kAgent, "Service is started",
+                        "Attempting to stop the Discovery service...\r\nService stopped") +
+                       Turn(kPoller, "Service not installed", "") +
+                       Turn(kServer, "Service is started",
+                            "Attempting to stop the Main service...\r\n"
+                            "Error [1052]  when stop the service"));
 }
 
 TEST_F(ProductServicesOnWindowsTest, StartSequenceOverRunningRefusingAndStoppedServices) {
-  TestService server("Narvel Server", ServiceBehaviour::kStops);
-  TestService poller("Narvel Poller", ServiceBehaviour::kDisabled);
-  TestService agent("Narvel Discovery Agent", ServiceBehaviour::kStops);
+  TestService server(kServer, ServiceBehaviour::kStops);
+  TestService poller(kPoller, ServiceBehaviour::kDisabled);
+  TestService agent(kAgent, ServiceBehaviour::kStops);
   server.StartAndWait();
 
   int16_t ServicesDone = 7;
@@ -74,13 +54,12 @@ TEST_F(ProductServicesOnWindowsTest, StartSequenceOverRunningRefusingAndStoppedS
 
   EXPECT_EQ(ServicesDone, 2);
   EXPECT_TRUE(agent.WaitForState(SERVICE_RUNNING));
-  EXPECT_THAT(
-      LogLines(),
-      ElementsAre("Narvel Server", "Service is started", "<time>", "Service is started", "",
-                  "Narvel Poller", "Service is stopped", "<time>",
-                  "Attempting to start the Poll service...", "Error [1058]  when start the service",
-                  "", "Narvel Discovery Agent", "Service is stopped", "<time>",
-                  "Attempting to start the Discovery service...", "Service is started", ""));
+  EXPECT_EQ(Log(), Turn(kServer, "Service is started", "Service is started") +
+                       Turn(kPoller, "Service is stopped",
+                            "Attempting to start the Poll service...\r\n"
+                            "Error [1058]  when start the service") +
+                       Turn(kAgent, "Service is stopped",
+                            "Attempting to start the Discovery service...\r\nService is started"));
 }
 
 }  // namespace

@@ -14,26 +14,6 @@ constexpr DWORD kEndControl = 200;  // the test service's own control that alway
   throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry{};
-  const HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
 DWORD CurrentState(SC_HANDLE service) {
   SERVICE_STATUS status{};
   return QueryServiceStatus(service, &status) ? status.dwCurrentState : 0;
@@ -121,39 +101,6 @@ std::string TestProgramsFolder() {
   return module.substr(0, module.rfind('\\'));
 }
 
-TemporaryFolder::TemporaryFolder() {
-  char base[MAX_PATH];
-  GetTempPathA(MAX_PATH, base);
-  for (unsigned attempt = GetTickCount();; ++attempt) {
-    path_ = std::string(base) + "toverak-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(attempt);
-    if (CreateDirectoryA(path_.c_str(), nullptr)) return;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) Fail("Cannot create " + path_);
-  }
-}
-
-TemporaryFolder::~TemporaryFolder() { RemoveTree(path_); }
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  const HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) Fail("Cannot create " + path);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) Fail("Cannot open " + path);
-  std::string bytes(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  bytes.resize(read);
-  return bytes;
-}
 
 TestService::TestService(const std::string& name, ServiceBehaviour behaviour) : name_(name) {
   manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);

@@ -1,5 +1,5 @@
-// Helpers of the Windows tests: the test programs' folder, temporary folders and files, and real
-// services registered for the length of a test.
+// Helpers of the Windows tests: the test programs' folder, ODBC past ADO, and real services
+// registered for the length of a test.
 #pragma once
 
 #include <windows.h>
@@ -11,27 +11,6 @@ namespace toverak {
 
 // The folder of the running test executable, where the build puts the other test programs.
 std::string TestProgramsFolder();
-
-// A new empty folder under the user's temporary folder, removed with everything in it.
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  ~TemporaryFolder();
-
-  const std::string& path() const { return path_; }
-  // The path of `name` inside the folder.
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
-// Writes `bytes` to a new file at `path`.
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-// The whole content of the file at `path`.
-std::string ReadFileBytes(const std::string& path);
 
 // Runs `statement` on the ODBC data source `dsn` directly, past ADO; throws on failure.
 void OdbcExecute(const std::string& dsn, const std::string& statement);

@@ -5,13 +5,14 @@
 #include <regex>
 
 #include "driver/form_load.h"
+#include "testing/temp_folder.h"
 #include "testing/windows/test_support.h"
 
 namespace toverak {
 namespace {
 
 WORD SubsystemOf(const std::string& executable) {
-  const std::string image = ReadFileBytes(executable);
+  const std::string image = ReadWholeFile(executable);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
   return nt->OptionalHeader.Subsystem;
@@ -45,11 +46,11 @@ TEST(ToverakProgramTest, IsAProgramWithoutAConsole) {
 }
 
 TEST(ToverakProgramTest, WithoutTheProductFileAppendsTheFailureToThePreviousLog) {
-  const TemporaryFolder folder;
+  const TempFolder folder;
   const std::string executable = folder / "toverak.exe";
   ASSERT_TRUE(
       CopyFileA((TestProgramsFolder() + "\\toverak.exe").c_str(), executable.c_str(), FALSE));
-  WriteFileBytes(folder / "Toverak.log", "previous run\r\n");
+  WriteWholeFile(folder / "Toverak.log", "previous run\r\n");
 
   EXPECT_EQ(RunToEnd(executable, R"(D:\Bak\NarvelBackup_xxxx-xx-xx.mdb)"), DWORD(kRunFailure));
 
@@ -58,7 +59,7 @@ TEST(ToverakProgramTest, WithoutTheProductFileAppendsTheFailureToThePreviousLog)
       R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})"
       "\t Argument Error\r\n"
       "CommandLine = \r\n");
-  const std::string log = ReadFileBytes(folder / "Toverak.log");
+  const std::string log = ReadWholeFile(folder / "Toverak.log");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
 }
 

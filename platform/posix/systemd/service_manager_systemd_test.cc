@@ -2,20 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "platform/fake/fake_database.h"
 #include "platform/fake/fake_host.h"
 #include "platform/posix/systemd/bus_error.h"
 #include "services/product_services.h"
 #include "testing/dbus_systemd.h"
+#include "testing/service_log.h"
 
 namespace toverak {
 namespace {
 
-constexpr char kAgent[] = "Narvel Discovery Agent";
-constexpr char kPoller[] = "Narvel Poller";
-constexpr char kServer[] = "Narvel Server";
 
 // One open service of the manager, both handles closed at the end.
 class OpenedService {
@@ -158,10 +154,7 @@ class ProductUnitsTest : public testing::Test {
     StartProductServices(program_, done);
     return done;
   }
-  std::string Log() {
-    static const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})");
-    return std::regex_replace(host_.files["/opt/narvel/Toverak.log"], stamp, "<time>");
-  }
+  std::string Log() { return MaskTimes(host_.files["/opt/narvel/Toverak.log"]); }
 
   FakeHost host_;
   FakeDatabase database_;
@@ -169,30 +162,17 @@ class ProductUnitsTest : public testing::Test {
   Program program_{Env{host_, database_, *manager_}, "/opt/narvel"};
 };
 
-std::string Turn(const std::string& name, const std::string& state, const std::string& outcome) {
-  return name + "\r\n" + state + "\r\n<time>\r\n" + outcome + "\r\n\r\n";
-}
 
 TEST_F(ProductUnitsTest, AllRunningAreStoppedAndStartedAgain) {
   SystemdOnPrivateBus bus(
       {"Narvel Server=active", "Narvel Poller=active", "Narvel Discovery Agent=active"});
   EXPECT_EQ(Stop(), 3) << bus.Logs();
-  EXPECT_EQ(Log(), Turn(kAgent, "Service is started",
-                        "Attempting to stop the Discovery service...\r\nService stopped") +
-                       Turn(kPoller, "Service is started",
-                            "Attempting to stop the Poll service...\r\nService stopped") +
-                       Turn(kServer, "Service is started",
-                            "Attempting to stop the Main service...\r\nService stopped"));
+  EXPECT_EQ(Log(), StopOfThreeRunning());
   for (const char* name : {kAgent, kPoller, kServer}) EXPECT_EQ(bus.ActiveState(name), "inactive");
 
   host_.files.clear();
   EXPECT_EQ(Start(), 3);
-  EXPECT_EQ(Log(), Turn(kServer, "Service is stopped",
-                        "Attempting to start the Main service...\r\nService started") +
-                       Turn(kPoller, "Service is stopped",
-                            "Attempting to start the Poll service...\r\nService started") +
-                       Turn(kAgent, "Service is stopped",
-                            "Attempting to start the Discovery service...\r\nService is started"));
+  EXPECT_EQ(Log(), StartOfThreeStopped());
   for (const char* name : {kAgent, kPoller, kServer}) EXPECT_EQ(bus.ActiveState(name), "active");
 }
 
