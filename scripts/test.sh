@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: installs what it needs, builds the debug and the
-# sanitizer builds, and runs every test in both.
+# sanitizer builds and runs every test in both, builds the release build whole with warnings as
+# errors and toverak as another project's subdirectory, then the Windows tests and the fuzzing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -9,5 +10,8 @@ for preset in debug sanitize; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+cmake --preset release-werror
+cmake --build --preset release-werror
+scripts/check-embedding.sh
 scripts/windows-tests.sh
 scripts/fuzz.sh --ci

@@ -10,6 +10,13 @@ for preset in windows-i686 windows-x86_64; do
   cmake --build --preset "$preset"
 done
 
+# The shipped programs: 32-bit, toverak.exe without a console, toverak-check.exe with one.
+for program in toverak:2 toverak-check:3; do
+  headers=$(i686-w64-mingw32-objdump -p "build/windows-i686/${program%:*}.exe")
+  grep -q '^Magic.*(PE32)' <<<"$headers" && grep -q "^Subsystem[[:space:]]*0000000${program#*:}[[:space:]]" <<<"$headers" ||
+    { echo "build/windows-i686/${program%:*}.exe is not the 32-bit program it should be" >&2; exit 1; }
+done
+
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 work=$(mktemp -d /tmp/toverak-wine.XXXXXX)

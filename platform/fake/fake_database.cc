@@ -4,19 +4,11 @@
 #include <cctype>
 #include <regex>
 
+#include "platform/ado_errors.h"
 #include "platform/error.h"
 
 namespace toverak {
 namespace {
-
-const char kNoCurrentRow[] =
-    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-    "requires a current record.";
-
-std::string MissingTable(const std::string& name) {
-  return "The Microsoft Jet database engine cannot find the input table or query '" + name +
-         "'. Make sure it exists and that its name is spelled correctly.";
-}
 
 // Names as ADO compares them: without regard to case.
 bool SameName(const std::string& a, const std::string& b) {
@@ -58,9 +50,7 @@ class FakeFields : public Fields {
   int32_t Count() const override { return int32_t(fields_.size()); }
   const Field& Item(int32_t position) const override {
     if (position < 0 || size_t(position) >= fields_.size()) {
-      throw RaisedError(
-          "Item cannot be found in the collection corresponding to the requested "
-          "name or ordinal.");
+      throw RaisedError(ado_error::kItemNotFound);
     }
     return fields_[size_t(position)];
   }
@@ -68,9 +58,7 @@ class FakeFields : public Fields {
     for (const FakeField& field : fields_) {
       if (SameName(field.Name(), name)) return field;
     }
-    throw RaisedError(
-        "Item cannot be found in the collection corresponding to the requested "
-        "name or ordinal.");
+    throw RaisedError(ado_error::kItemNotFound);
   }
 
  private:
@@ -98,7 +86,7 @@ class FakeConnection : public Connection {
 
  private:
   void RequireOpen() const {
-    if (!source_) throw RaisedError("Operation is not allowed when the object is closed.");
+    if (!source_) throw RaisedError(ado_error::kObjectClosed);
   }
   std::map<std::string, FakeDataSource>& sources_;
   std::string connection_string_;
@@ -119,17 +107,17 @@ class FakeRecordset : public Recordset {
     data.table_opens.push_back(source + " " + std::to_string(cursor_type_) + " " +
                                std::to_string(lock_type_) + " " + std::to_string(options));
     const auto table = data.tables.find(source);
-    if (table == data.tables.end()) throw RaisedError(MissingTable(source));
+    if (table == data.tables.end()) throw RaisedError(ado_error::MissingTable(source));
     Load(table->second);
   }
   bool Eof() const override { return !open_ || row_ >= table_.rows.size(); }
   void MoveNext() override {
-    if (Eof()) throw RaisedError(kNoCurrentRow);
+    if (Eof()) throw RaisedError(ado_error::kNoCurrentRow);
     ++row_;
   }
   int32_t State() const override { return open_ ? ado::kStateOpen : ado::kStateClosed; }
   void Close() override {
-    if (!open_) throw RaisedError("Operation is not allowed when the object is closed.");
+    if (!open_) throw RaisedError(ado_error::kObjectClosed);
     open_ = false;
   }
   const Fields& GetFields() const override { return fields_; }
@@ -141,7 +129,7 @@ class FakeRecordset : public Recordset {
     open_ = true;
   }
   Value ValueAt(size_t position) const {
-    if (Eof()) throw RaisedError(kNoCurrentRow);
+    if (Eof()) throw RaisedError(ado_error::kNoCurrentRow);
     return table_.rows[row_].at(position);
   }
 
@@ -190,7 +178,7 @@ std::unique_ptr<Recordset> FakeConnection::Execute(const std::string& statement)
     throw RaisedError("The fake database does not run this statement: " + statement);
   }
   const auto table = data.tables.find(query[1]);
-  if (table == data.tables.end()) throw RaisedError(MissingTable(query[1]));
+  if (table == data.tables.end()) throw RaisedError(ado_error::MissingTable(query[1]));
   FakeTable sorted = table->second;
   const auto column = std::find_if(sorted.columns.begin(), sorted.columns.end(),
                                    [&](const FakeColumn& c) { return SameName(c.name, query[2]); });

@@ -2,6 +2,7 @@
 // provider of its connection string, and recordsets over the tables of that backend.
 #include <memory>
 
+#include "platform/ado_errors.h"
 #include "platform/error.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/connection_string.h"
@@ -10,8 +11,6 @@
 namespace toverak {
 namespace {
 
-const char kClosed[] = "Operation is not allowed when the object is closed.";
-const char kOpen[] = "Operation is not allowed when the object is open.";
 // ADO's ConnectionTimeout until it is set.
 constexpr int32_t kDefaultTimeout = 15;
 
@@ -32,7 +31,7 @@ class PosixConnection : public Connection {
 
  private:
   OpenBackend& OpenBackendOrThrow() const {
-    if (!backend_) throw RaisedError(kClosed);
+    if (!backend_) throw RaisedError(ado_error::kObjectClosed);
     return *backend_;
   }
 
@@ -42,7 +41,7 @@ class PosixConnection : public Connection {
 };
 
 void PosixConnection::Open() {
-  if (backend_) throw RaisedError(kOpen);
+  if (backend_) throw RaisedError(ado_error::kObjectOpen);
   const BackendTarget target = TranslateConnectionString(connection_string_);
   switch (target.kind) {
     case BackendTarget::Kind::kAccess:
@@ -69,8 +68,7 @@ class EmptyFields : public Fields {
 
  private:
   static RaisedError NoItem() {
-    return RaisedError(
-        "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    return RaisedError(ado_error::kItemNotFound);
   }
 };
 
@@ -95,7 +93,7 @@ class PosixRecordset : public Recordset {
 
  private:
   Recordset& OpenRowsOrThrow() const {
-    if (!rows_) throw RaisedError(kClosed);
+    if (!rows_) throw RaisedError(ado_error::kObjectClosed);
     return *rows_;
   }
 
@@ -109,10 +107,10 @@ class PosixRecordset : public Recordset {
 
 void PosixRecordset::Open(const std::string& source, Connection& connection, int32_t cursor_type,
                           int32_t lock_type, int32_t options) {
-  if (rows_) throw RaisedError(kOpen);
+  if (rows_) throw RaisedError(ado_error::kObjectOpen);
   auto* posix = dynamic_cast<PosixConnection*>(&connection);
   if (!posix) throw RaisedError("The connection does not belong to this platform's database");
-  if (!posix->backend()) throw RaisedError(kClosed);
+  if (!posix->backend()) throw RaisedError(ado_error::kObjectClosed);
   if (options != ado::kCmdTable) {
     throw RaisedError("Only tables can be opened as recordsets here (options 2); options " +
                       std::to_string(options) + " are not supported");

@@ -75,7 +75,7 @@ TEST_F(WindowsHostTest, BackupSearchTakesARelativePathFromTheCurrentFolder) {
   WriteWholeFile(folder_ / "Bak\\NarvelBackup_2026-11-30.mdb", "");
   char previous[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, previous);
-  SetCurrentDirectoryA(folder_.path().c_str());
+  SetCurrentDirectoryA(folder_.path().string().c_str());
   const auto found = host_->FindFirstOrdinaryFile("Bak\\NarvelBackup_2026-11-30.mdb");
   SetCurrentDirectoryA(previous);
   EXPECT_EQ(found, "NarvelBackup_2026-11-30.mdb");

@@ -94,6 +94,39 @@ std::vector<std::string> OdbcRows(const std::string& dsn, const std::string& que
   return run.Rows();
 }
 
+ProgramRun RunProgram(const std::string& executable, const std::string& arguments) {
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherited, 0)) Fail("Cannot make a pipe");
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = write_end;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::string command_line = "\"" + executable + "\" " + arguments;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessA(executable.c_str(), command_line.data(), nullptr, nullptr,
+                                      TRUE, 0, nullptr, nullptr, &startup, &process);
+  CloseHandle(write_end);
+  if (!started) Fail("Cannot start " + executable);
+  ProgramRun run{DWORD(-1), ""};
+  char chunk[512];
+  for (DWORD got = 0; ReadFile(read_end, chunk, sizeof chunk, &got, nullptr) && got > 0;) {
+    run.output.append(chunk, got);
+  }
+  CloseHandle(read_end);
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &run.status);
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
 std::string TestProgramsFolder() {
   char path[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -12,6 +12,14 @@ namespace toverak {
 // The folder of the running test executable, where the build puts the other test programs.
 std::string TestProgramsFolder();
 
+// What a program printed on its standard output, and its exit status.
+struct ProgramRun {
+  DWORD status;
+  std::string output;
+};
+// Runs `executable` with `arguments` to its end (a minute at most), its output captured.
+ProgramRun RunProgram(const std::string& executable, const std::string& arguments);
+
 // Runs `statement` on the ODBC data source `dsn` directly, past ADO; throws on failure.
 void OdbcExecute(const std::string& dsn, const std::string& statement);
 // The rows of `query` on the ODBC data source `dsn`, each as its fields' texts joined by "|",

@@ -18,31 +18,23 @@ WORD SubsystemOf(const std::string& executable) {
   return nt->OptionalHeader.Subsystem;
 }
 
-// Runs `executable` with `arguments` and waits for it; its exit status.
-DWORD RunToEnd(const std::string& executable, const std::string& arguments) {
-  std::string command_line = "\"" + executable + "\" " + arguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(executable.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << executable << ": " << GetLastError();
-    return DWORD(-1);
-  }
-  DWORD status = DWORD(-1);
-  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &status);
-  } else {
-    TerminateProcess(process.hProcess, 1);
-    ADD_FAILURE() << executable << " did not end";
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return status;
+TEST(ToverakProgramTest, IsAProgramWithoutAConsoleAndTheCheckAConsoleProgram) {
+  EXPECT_EQ(SubsystemOf(TestProgramsFolder() + "\\toverak.exe"), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+  EXPECT_EQ(SubsystemOf(TestProgramsFolder() + "\\toverak-check.exe"),
+            IMAGE_SUBSYSTEM_WINDOWS_CUI);
 }
 
-TEST(ToverakProgramTest, IsAProgramWithoutAConsole) {
-  EXPECT_EQ(SubsystemOf(TestProgramsFolder() + "\\toverak.exe"), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+// Wine has no Jet provider, so the check reports ADO's own reason why the backup cannot be
+// opened, as the restore's error handler would.
+TEST(ToverakProgramTest, TheCheckReportsABackupThatCannotBeOpened) {
+  const TempFolder folder;
+  const std::string backup = folder / "NarvelBackup_2026-12-08.mdb";
+  WriteWholeFile(backup, "not an Access file");
+  const ProgramRun run = RunProgram(TestProgramsFolder() + "\\toverak-check.exe", backup);
+  EXPECT_EQ(run.status, 1u);
+  const std::string failed = "A restore from " + backup + " would fail: Restore_Err_Handler: ";
+  EXPECT_TRUE(run.output.starts_with(failed)) << run.output;
+  EXPECT_GT(run.output.size(), failed.size() + 2) << run.output;
 }
 
 TEST(ToverakProgramTest, WithoutTheProductFileAppendsTheFailureToThePreviousLog) {
@@ -52,7 +44,8 @@ TEST(ToverakProgramTest, WithoutTheProductFileAppendsTheFailureToThePreviousLog)
       CopyFileA((TestProgramsFolder() + "\\toverak.exe").c_str(), executable.c_str(), FALSE));
   WriteWholeFile(folder / "Toverak.log", "previous run\r\n");
 
-  EXPECT_EQ(RunToEnd(executable, R"(D:\Bak\NarvelBackup_xxxx-xx-xx.mdb)"), DWORD(kRunFailure));
+  EXPECT_EQ(RunProgram(executable, R"(D:\Bak\NarvelBackup_xxxx-xx-xx.mdb)").status,
+            DWORD(kRunFailure));
 
   const std::regex expected(
       "previous run\r\n"
