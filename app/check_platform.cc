@@ -6,7 +6,11 @@ const char kRecordingTarget[] = "toverak-check: statements are recorded, not sen
 
 void CheckConnection::SetConnectionString(const std::string& text) {
   recording_ = text == kRecordingTarget;
-  ForwardingConnection::SetConnectionString(text);
+  if (!recording_) ForwardingConnection::SetConnectionString(text);
+}
+
+void CheckConnection::SetConnectionTimeout(int32_t seconds) {
+  if (!recording_) ForwardingConnection::SetConnectionTimeout(seconds);
 }
 
 void CheckConnection::Open() {

@@ -16,12 +16,14 @@ namespace toverak {
 extern const char kRecordingTarget[];
 
 // A connection that records the statements given to it when its string names the recording
-// target, and is a real connection otherwise.
+// target, without passing anything on to the real connection, and is a real connection
+// otherwise.
 class CheckConnection : public ForwardingConnection {
  public:
   CheckConnection(std::unique_ptr<Connection> real, std::vector<std::string>& statements)
       : ForwardingConnection(std::move(real)), statements_(statements) {}
   void SetConnectionString(const std::string& text) override;
+  void SetConnectionTimeout(int32_t seconds) override;
   void Open() override;
   std::unique_ptr<Recordset> Execute(const std::string& statement) override;
   int32_t ErrorsCount() const override;
