@@ -93,9 +93,11 @@ LocalDateTime DateFromDays(double days) {
   const double whole_days = std::trunc(days);
   int64_t day = int64_t(whole_days);
   int64_t second = std::llround(std::fabs(days - whole_days) * 86400.0);
+  // Rounded up to the next midnight, the time moves forward to the next day, before day zero
+  // too: -1.9999999 (29 December 1899, 23:59:59.99) becomes 30 December.
   if (second >= 86400) {
     second -= 86400;
-    day += days < 0 ? -1 : 1;
+    day += 1;
   }
   constexpr int64_t kDayZeroBeforeEpoch = 25569;  // 30 December 1899 to 1 January 1970
   const std::chrono::year_month_day date{

@@ -49,6 +49,10 @@ TEST(GeneralText, DatesLeaveOutAMidnightTimeAndTheDayZeroDate) {
   EXPECT_EQ(GeneralText(Date{2958465.99999}), "9999-12-31 23:59:59");
   // A fraction that rounds up to the next midnight moves to the next day.
   EXPECT_EQ(GeneralText(Date{44916.999999}), "2022-12-22");
+  // Before day zero too: the day moves forward in time.
+  EXPECT_EQ(GeneralText(Date{-1.9999999}), "00:00:00");  // 30 December 1899, midnight
+  EXPECT_EQ(GeneralText(Date{-0.9999999}), "1899-12-31");
+  EXPECT_EQ(GeneralText(Date{-2.9999999}), "1899-12-29");
 }
 
 TEST(GeneralText, GuidsAndBytes) {
