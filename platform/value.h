@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -29,9 +30,12 @@ struct Decimal {
   auto operator<=>(const Decimal&) const = default;
 };
 
-// A date and time: days since 30 December 1899, the fraction being the time of day.
+// A date and time: days since 30 December 1899, the fraction being the time of day. A value of
+// a Date/Time Extended column also keeps its exact time in `ticks`, 100-nanosecond units since
+// 1 January of the year 1 (`days` holds it as closely as a double can).
 struct Date {
   double days = 0;
+  std::optional<int64_t> ticks = std::nullopt;
   auto operator<=>(const Date&) const = default;
 };
 

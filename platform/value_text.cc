@@ -98,8 +98,20 @@ std::string DecimalText(const Decimal& value) {
   return ScaledText(MagnitudeDigits(limbs), value.scale, value.negative);
 }
 
+// The date and time of `ticks`, 100-nanosecond units since 1 January of the year 1, rounded to
+// the nearest second (exactly: a day number may lie either side of a half second); the whole
+// second is one that a day number holds closely enough.
+LocalDateTime DateFromTicks(int64_t ticks) {
+  constexpr int64_t kTicksPerSecond = 10'000'000;
+  constexpr int64_t kDaysBeforeDayZero = 693593;  // 1 January of the year 1 to 30 December 1899
+  const int64_t seconds = (ticks + kTicksPerSecond / 2) / kTicksPerSecond;
+  const double day = double(seconds / 86400 - kDaysBeforeDayZero);
+  const double time = double(seconds % 86400) / 86400.0;
+  return DateFromDays(day < 0 ? day - time : day + time);
+}
+
 std::string DateText(Date value) {
-  const LocalDateTime at = DateFromDays(value.days);
+  const LocalDateTime at = value.ticks ? DateFromTicks(*value.ticks) : DateFromDays(value.days);
   const std::string date = Printf("%04d-%02d-%02d", at.year, at.month, at.day);
   const std::string time = Printf("%02d:%02d:%02d", at.hour, at.minute, at.second);
   const bool day_zero = at.year == 1899 && at.month == 12 && at.day == 30;
@@ -128,9 +140,11 @@ LocalDateTime DateFromDays(double days) {
   const double whole_days = std::trunc(days);
   int64_t day = int64_t(whole_days);
   int64_t second = std::llround(std::fabs(days - whole_days) * 86400.0);
+  // Rounded up to the next midnight, the time moves forward to the next day, before day zero
+  // too: -1.9999999 (29 December 1899, 23:59:59.99) becomes 30 December.
   if (second >= 86400) {
     second -= 86400;
-    day += days < 0 ? -1 : 1;
+    day += 1;
   }
   constexpr int64_t kDayZeroBeforeEpoch = 25569;  // 30 December 1899 to 1 January 1970
   const std::chrono::year_month_day date{

@@ -70,6 +70,15 @@ TEST(GeneralText, DatesLeaveOutAMidnightTimeAndTheDayZeroDate) {
   EXPECT_EQ(GeneralText(Date{2958465.99999}), "9999-12-31 23:59:59");
   // A fraction that rounds up to the next midnight moves to the next day.
   EXPECT_EQ(GeneralText(Date{44916.999999}), "2022-12-22");
+  // Before day zero too: the day moves forward in time.
+  EXPECT_EQ(GeneralText(Date{-1.9999999}), "00:00:00");  // 30 December 1899, midnight
+  EXPECT_EQ(GeneralText(Date{-0.9999999}), "1899-12-31");
+  EXPECT_EQ(GeneralText(Date{-2.9999999}), "1899-12-29");
+  // A Date/Time Extended value rounds from its exact time, whatever its day number holds.
+  const int64_t half_past = (737954LL * 86400 + 45900) * 10'000'000 + 5'000'000;
+  EXPECT_EQ(GeneralText(Date{44361.0, half_past}), "2021-06-14 12:45:01");
+  EXPECT_EQ(GeneralText(Date{44361.0, half_past - 1}), "2021-06-14 12:45:00");
+  EXPECT_EQ(GeneralText(Date{-693593.0, 0}), "0001-01-01");
 }
 
 TEST(GeneralText, GuidsAndBytes) {

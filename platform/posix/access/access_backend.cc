@@ -60,19 +60,15 @@ class AccessRecordset;
 class AccessField : public Field {
  public:
   AccessField(const AccessRecordset& recordset, size_t position, const ColumnFormat& column)
-      : recordset_(recordset),
-        position_(position),
-        name_(column.name),
-        type_(AdoTypeOf(column.jet_type)) {}
-  std::string Name() const override { return name_; }
-  int32_t Type() const override { return type_; }
+      : recordset_(recordset), position_(position), column_(column) {}
+  std::string Name() const override { return column_.name; }
+  int32_t Type() const override { return AdoTypeOf(column_.jet_type); }
   Value GetValue() const override;
 
  private:
   const AccessRecordset& recordset_;
   size_t position_;
-  std::string name_;
-  int32_t type_;
+  ColumnFormat column_;
 };
 
 class AccessFields : public Fields {
@@ -149,7 +145,11 @@ class AccessRecordset : public Recordset {
   bool has_row_ = false;
 };
 
-Value AccessField::GetValue() const { return recordset_.CurrentValue(position_); }
+Value AccessField::GetValue() const {
+  const Value& value = recordset_.CurrentValue(position_);
+  RequireReadable(column_);
+  return value;
+}
 
 size_t ColumnPosition(const std::vector<ColumnFormat>& columns, const std::string& name) {
   std::string wanted = FoldCase(name);
@@ -170,6 +170,7 @@ std::vector<TableReader::RowPosition> SortedPositions(const std::shared_ptr<Acce
   };
   TableReader reader(file, table);
   size_t key = ColumnPosition(reader.Columns(), column);
+  RequireReadable(reader.Columns()[key]);
   std::vector<KeyedRow> keyed;
   for (std::vector<Value> row; reader.Next(row, key);) {
     keyed.push_back({std::move(row[key]), reader.Position()});

@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/posix/access/access_text.h"
+#include "platform/posix/access/column_definition.h"
 
 namespace toverak {
 namespace {
@@ -28,6 +29,11 @@ constexpr int kMaximumMoves = 8;
 // Access tables have at most 255 columns; a count beyond it is damage, and each column of a
 // row is decoded and held.
 constexpr unsigned kMaximumColumns = 255;
+// An ordinary Decimal column keeps from 1 to 28 digits.
+constexpr uint8_t kMaximumPrecision = 28;
+constexpr size_t kContinuationHeaderSize = 8;
+
+using OwnedDefinition = std::unique_ptr<MdbTableDef, decltype(&mdb_free_tabledef)>;
 
 MdbHandle* AsMdb(void* handle) { return static_cast<MdbHandle*>(handle); }
 
@@ -37,6 +43,19 @@ std::string Unrecognized(const std::string& path) {
 
 [[noreturn]] void ThrowDamaged(const std::string& path, const std::string& what) {
   throw RaisedError("The Access file '" + path + "' is damaged or truncated: " + what + ".");
+}
+
+DefinitionLayout DefinitionLayoutOf(const MdbHandle& mdb) {
+  const MdbFormatConstants& format = *mdb.fmt;
+  DefinitionLayout layout;
+  layout.column_count_offset = format.tab_num_cols_offset;
+  layout.real_index_count_offset = format.tab_num_ridxs_offset;
+  layout.columns_offset = format.tab_cols_start_offset;
+  layout.real_index_entry_size = format.tab_ridx_entry_size;
+  layout.column_entry_size = format.tab_col_entry_size;
+  layout.column_number_offset = format.col_num_offset;
+  layout.extended_flags = mdb.f->jet_version != MDB_VER_JET3;
+  return layout;
 }
 
 std::string MissingTable(const std::string& name) {
@@ -106,22 +125,31 @@ void AccessFile::ReadCatalog(const std::shared_ptr<const AccessFile>& self) {
   entries_ = std::make_unique<CatalogEntries>();
   TableReader objects(self, kCatalogDefinitionPage, "MSysObjects");
   const std::vector<ColumnFormat>& columns = objects.Columns();
-  auto position_of = [&](const char* name) {
+  auto find = [&](const char* name) -> std::optional<size_t> {
     for (size_t i = 0; i < columns.size(); ++i) {
       if (columns[i].name == name) return i;
     }
-    ThrowDamaged(path_, std::string("its catalog lacks the column ") + name);
+    return std::nullopt;
+  };
+  auto position_of = [&](const char* name) {
+    std::optional<size_t> position = find(name);
+    if (!position) ThrowDamaged(path_, std::string("its catalog lacks the column ") + name);
+    return *position;
   };
   size_t id = position_of("Id");
   size_t object_name = position_of("Name");
   size_t type = position_of("Type");
+  // The stored properties of tables and their columns; a catalog may lack them.
+  std::optional<size_t> properties = find("LvProp");
   for (std::vector<Value> row; objects.Next(row);) {
     const auto* page = std::get_if<int32_t>(&row[id]);
     const auto* name = std::get_if<std::string>(&row[object_name]);
     const auto* kind = std::get_if<int16_t>(&row[type]);
     if (page == nullptr || name == nullptr || kind == nullptr) continue;
     if ((*kind & 0x7F) != MDB_TABLE) continue;
-    catalog_.push_back(CatalogTable{FoldCase(*name), uint32_t(*page) & 0x00FFFFFF});
+    const auto* stored = properties ? std::get_if<Bytes>(&row[*properties]) : nullptr;
+    catalog_.push_back(CatalogTable{FoldCase(*name), uint32_t(*page) & 0x00FFFFFF,
+                                    stored != nullptr ? *stored : Bytes()});
   }
 }
 
@@ -191,32 +219,32 @@ std::vector<uint8_t> AccessFile::ReadLongValue(const ColumnFormat& column,
   return value;
 }
 
-void AccessFile::CheckDefinitionPages(uint32_t definition_page, const std::string& table,
-                                      std::vector<uint8_t>& page) const {
-  std::vector<uint8_t> continuation;
+std::vector<uint8_t> AccessFile::DefinitionBytes(uint32_t definition_page,
+                                                 const std::string& table) const {
+  std::vector<uint8_t> definition;
+  std::vector<uint8_t> page;
   std::unordered_set<uint32_t> visited = {definition_page};
   ReadPage(definition_page, page);
-  for (const std::vector<uint8_t>* current = &page;; current = &continuation) {
-    if ((*current)[0] != kDefinitionPageType) {
+  for (size_t skip = 0;; skip = kContinuationHeaderSize) {
+    if (page[0] != kDefinitionPageType) {
       ThrowDamaged(path_, "the definition of table '" + table + "' is missing");
     }
-    uint32_t next = ReadLittleEndian(*current, 4, 4);
-    if (next == 0) return;
+    definition.insert(definition.end(), page.begin() + ptrdiff_t(skip), page.end());
+    uint32_t next = ReadLittleEndian(page, 4, 4);
+    if (next == 0) return definition;
     if (!visited.insert(next).second) {
       ThrowDamaged(path_, "the definition of table '" + table + "' runs in a loop");
     }
-    ReadPage(next, continuation);
+    ReadPage(next, page);
   }
 }
 
 // A page map holds a first page and a bitmap (kind 0), or the numbers of bitmap pages that
 // each cover a fixed run of pages (kind 1).
-std::vector<uint32_t> AccessFile::DataPagesOf(uint32_t definition_page,
+std::vector<uint32_t> AccessFile::DataPagesOf(std::span<const uint8_t> definition,
                                               const std::string& table) const {
-  std::vector<uint8_t> page;
-  CheckDefinitionPages(definition_page, table, page);
   MdbHandle* mdb = AsMdb(mdb_);
-  uint32_t map_pointer = ReadLittleEndian(page, mdb->fmt->tab_usage_map_offset, 4);
+  uint32_t map_pointer = ReadLittleEndian(definition, mdb->fmt->tab_usage_map_offset, 4);
   std::vector<uint8_t> map_page;
   std::span<const uint8_t> map = RowAt(map_pointer, map_page);
   std::vector<uint32_t> pages;
@@ -263,28 +291,77 @@ uint32_t AccessFile::FindTable(const std::string& name) const {
 }
 
 S_MdbTableDef* AccessFile::ReadDefinition(uint32_t definition_page, const std::string& table,
-                                          std::vector<uint32_t>& data_pages) const {
+                                          std::vector<uint32_t>& data_pages,
+                                          std::vector<ColumnFormat>& columns) const {
   // libmdb reads past the end of a truncated file as empty pages: check the extent first.
-  data_pages = DataPagesOf(definition_page, table);
+  const std::vector<uint8_t> definition_bytes = DefinitionBytes(definition_page, table);
+  data_pages = DataPagesOf(definition_bytes, table);
   MdbCatalogEntry& entry = entries_->entries.emplace_back();
   entry.mdb = AsMdb(mdb_);
   std::snprintf(entry.object_name, sizeof(entry.object_name), "%s", table.c_str());
   entry.object_type = MDB_TABLE;
   entry.table_pg = definition_page;
-  MdbTableDef* definition = mdb_read_table(&entry);
+  OwnedDefinition definition(mdb_read_table(&entry), mdb_free_tabledef);
   if (definition == nullptr) {
     ThrowDamaged(path_, "the definition of table '" + table + "' is unreadable");
   }
   if (definition->num_cols > kMaximumColumns) {
-    mdb_free_tabledef(definition);
     ThrowDamaged(path_, "the definition of table '" + table + "' lists more than " +
                             std::to_string(kMaximumColumns) + " columns");
   }
-  if (mdb_read_columns(definition) == nullptr) {
-    mdb_free_tabledef(definition);
+  if (mdb_read_columns(definition.get()) == nullptr) {
     ThrowDamaged(path_, "the columns of table '" + table + "' are unreadable");
   }
-  return definition;
+  columns = ColumnFormats(*definition, definition_bytes, definition_page, table);
+  return definition.release();
+}
+
+// libmdb keeps neither a Decimal column's precision and scale as they are stored, nor the marks
+// of a calculated column: they are read here from the same entries, which libmdb lists in the
+// order of the columns' numbers.
+std::vector<ColumnFormat> AccessFile::ColumnFormats(const MdbTableDef& definition,
+                                                    std::span<const uint8_t> definition_bytes,
+                                                    uint32_t definition_page,
+                                                    const std::string& table) const {
+  std::optional<std::vector<ColumnDefinition>> entries =
+      ReadColumnDefinitions(definition_bytes, DefinitionLayoutOf(*AsMdb(mdb_)));
+  if (!entries || entries->size() != definition.columns->len) {
+    ThrowDamaged(path_, "the columns of table '" + table + "' are unreadable");
+  }
+  std::stable_sort(entries->begin(), entries->end(),
+                   [](const auto& a, const auto& b) { return a.number < b.number; });
+  std::vector<ColumnFormat> columns;
+  for (size_t i = 0; i < entries->size(); ++i) {
+    const auto& column = *static_cast<MdbColumn*>(g_ptr_array_index(definition.columns, i));
+    const ColumnDefinition& entry = (*entries)[i];
+    if (entry.type != column.col_type || entry.number != unsigned(column.col_num) ||
+        (i > 0 && entry.number == (*entries)[i - 1].number)) {
+      ThrowDamaged(path_, "the columns of table '" + table + "' are unreadable");
+    }
+    ColumnFormat format{column.name, column.col_type, 0, encoding_, entry.calculated};
+    if (entry.calculated) {
+      // Its stored type need not be that of its result, which is a property of the column.
+      const int result = ResultTypeOf(PropertiesOf(definition_page), column.name).value_or(0);
+      if (result != 0) format.jet_type = result;
+    } else if (format.jet_type == jet_type::kNumeric) {
+      if (entry.precision < 1 || entry.precision > kMaximumPrecision ||
+          entry.scale > entry.precision) {
+        ThrowDamaged(path_, "column '" + format.name + "' of table '" + table +
+                                "' has a precision of " + std::to_string(entry.precision) +
+                                " and a scale of " + std::to_string(entry.scale));
+      }
+      format.scale = entry.scale;
+    }
+    columns.push_back(format);
+  }
+  return columns;
+}
+
+std::span<const uint8_t> AccessFile::PropertiesOf(uint32_t definition_page) const {
+  for (const CatalogTable& table : catalog_) {
+    if (table.definition_page == definition_page) return table.properties;
+  }
+  return {};
 }
 
 TableReader::TableReader(std::shared_ptr<const AccessFile> file, const std::string& table)
@@ -297,12 +374,7 @@ TableReader::TableReader(std::shared_ptr<const AccessFile> file, uint32_t defini
       definition_page_(definition_page),
       outside_bytes_allowed_(file_->file_size_) {
   if (definition_page == 0) throw RaisedError(MissingTable(table));
-  table_ = file_->ReadDefinition(definition_page, table, data_pages_);
-  for (unsigned i = 0; i < table_->columns->len; ++i) {
-    auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
-    columns_.push_back(ColumnFormat{column->name, column->col_type, uint8_t(column->col_scale),
-                                    file_->Encoding()});
-  }
+  table_ = file_->ReadDefinition(definition_page, table, data_pages_, columns_);
 }
 
 TableReader::~TableReader() { mdb_free_tabledef(table_); }
@@ -402,29 +474,37 @@ void TableReader::DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_p
   std::span<const uint8_t> page(row_page);
   row.assign(columns_.size(), Null{});
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (only_column && i != *only_column) continue;
+    const ColumnFormat& format = columns_[i];
+    // Attachments and multiple values live in hidden tables; this reader leaves them unread.
+    if ((only_column && i != *only_column) || format.jet_type == jet_type::kComplex) continue;
     auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
     // A column added after the row was written has no bit in its null mask.
     bool present = !fields[i].is_null && column->col_num < row_columns;
-    if (columns_[i].jet_type == jet_type::kBoolean) {
+    if (format.jet_type == jet_type::kBoolean && !format.calculated) {
       row[i] = present;
       continue;
     }
-    if (!present) continue;
+    if (!present) {
+      if (format.jet_type == jet_type::kBoolean) row[i] = false;
+      continue;
+    }
     bool inside = fields[i].siz >= 0 && fields[i].start >= 0 &&
                   size_t(fields[i].start) >= slot.start &&
                   size_t(fields[i].start) + size_t(fields[i].siz) <= slot.end;
     if (!inside) ThrowDamaged(file_->path_, "a value of '" + name_ + "' lies outside its row");
-    std::span<const uint8_t> bytes = page.subspan(size_t(fields[i].start), size_t(fields[i].siz));
-    if (IsLongValueType(columns_[i].jet_type) && bytes.empty()) {
-      row[i] = DecodeLongValue(columns_[i], bytes);
-    } else if (IsLongValueType(columns_[i].jet_type)) {
-      row[i] = DecodeLongValue(columns_[i],
-                               file_->ReadLongValue(columns_[i], bytes, outside_bytes_allowed_));
-    } else {
-      row[i] = DecodeRowValue(columns_[i], bytes);
-    }
+    row[i] = DecodeField(format, page.subspan(size_t(fields[i].start), size_t(fields[i].siz)));
   }
+}
+
+Value TableReader::DecodeField(const ColumnFormat& column, std::span<const uint8_t> bytes) {
+  const bool long_value = IsLongValueType(column.jet_type);
+  std::vector<uint8_t> whole;
+  if (long_value && !bytes.empty()) {
+    whole = file_->ReadLongValue(column, bytes, outside_bytes_allowed_);
+    bytes = whole;
+  }
+  if (column.calculated) return DecodeCalculatedValue(column, bytes);
+  return long_value ? DecodeLongValue(column, bytes) : DecodeRowValue(column, bytes);
 }
 
 }  // namespace toverak

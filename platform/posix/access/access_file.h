@@ -40,25 +40,34 @@ class AccessFile {
   // the catalog has no such table.
   uint32_t FindTable(const std::string& name) const;
   // The definition and columns of the table defined on `definition_page` (free it with
-  // mdb_free_tabledef), with the data pages that its map lists; throws when the definition,
-  // its continuation pages, its map or the pages it lists are missing or damaged.
+  // mdb_free_tabledef), with the data pages that its map lists and the format of each column in
+  // libmdb's order; throws when the definition, its continuation pages, its map or the pages it
+  // lists are missing or damaged, or a column's definition or properties are damaged.
   S_MdbTableDef* ReadDefinition(uint32_t definition_page, const std::string& table,
-                                std::vector<uint32_t>& data_pages) const;
+                                std::vector<uint32_t>& data_pages,
+                                std::vector<ColumnFormat>& columns) const;
 
  private:
   friend class TableReader;
   struct CatalogTable {
     std::string folded_name;
     uint32_t definition_page;
+    Bytes properties;  // the table's and its columns' stored properties
   };
 
   AccessFile() = default;
   void ReadCatalog(const std::shared_ptr<const AccessFile>& self);
-  std::vector<uint32_t> DataPagesOf(uint32_t definition_page, const std::string& table) const;
+  // The first page of a table's definition whole, then each continuation page without its
+  // 8-byte header: the bytes of the definition as libmdb reads them.
+  std::vector<uint8_t> DefinitionBytes(uint32_t definition_page, const std::string& table) const;
+  std::vector<uint32_t> DataPagesOf(std::span<const uint8_t> definition,
+                                    const std::string& table) const;
+  std::vector<ColumnFormat> ColumnFormats(const S_MdbTableDef& definition,
+                                          std::span<const uint8_t> definition_bytes,
+                                          uint32_t definition_page, const std::string& table) const;
+  std::span<const uint8_t> PropertiesOf(uint32_t definition_page) const;
   // The bytes of row `row_pointer` (page << 8 | row), read into `page`.
   std::span<const uint8_t> RowAt(uint32_t row_pointer, std::vector<uint8_t>& page) const;
-  void CheckDefinitionPages(uint32_t definition_page, const std::string& table,
-                            std::vector<uint8_t>& page) const;
   void AddPagesOfBitmap(std::span<const uint8_t> bitmap, uint64_t first_page,
                         const std::string& table, std::vector<uint32_t>& pages) const;
 
@@ -96,7 +105,8 @@ class TableReader {
 
   const std::vector<ColumnFormat>& Columns() const { return columns_; }
   // Reads the next row into `row`, one value a column; false after the last row. With
-  // `only_column`, only that column is decoded and the others are left Null.
+  // `only_column`, only that column is decoded and the others are left Null. Columns of
+  // attachments or multiple values are left Null (RequireReadable refuses them).
   bool Next(std::vector<Value>& row, std::optional<size_t> only_column = std::nullopt);
   // The position of the row that Next read last.
   RowPosition Position() const;
@@ -111,6 +121,8 @@ class TableReader {
   RowSlot LocateRowData(size_t row, std::vector<uint8_t>& row_page, uint32_t& row_page_number);
   void DecodeRow(const std::vector<uint8_t>& row_page, uint32_t row_page_number,
                  const RowSlot& slot, std::vector<Value>& row, std::optional<size_t> only_column);
+  // The value of a present field of `column` whose bytes in the row are `bytes`.
+  Value DecodeField(const ColumnFormat& column, std::span<const uint8_t> bytes);
 
   std::shared_ptr<const AccessFile> file_;
   std::string name_;

@@ -1,6 +1,9 @@
 #include "platform/posix/access/access_value.h"
 
+#include <algorithm>
 #include <bit>
+#include <optional>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/posix/access/access_text.h"
@@ -9,6 +12,10 @@ namespace toverak {
 namespace {
 
 constexpr size_t kLongValueHeadSize = 12;
+// A calculated column's stored wrapper: 16 bytes, the data's 4-byte length, then the data.
+constexpr size_t kWrapperLengthOffset = 16;
+constexpr size_t kWrapperDataOffset = 20;
+constexpr uint8_t kMaximumDecimalScale = 28;
 
 uint64_t LittleEndian(std::span<const uint8_t> bytes, size_t offset, size_t size) {
   uint64_t value = 0;
@@ -34,6 +41,40 @@ Decimal DecodeDecimal(const ColumnFormat& column, std::span<const uint8_t> bytes
   decimal.high = uint32_t(LittleEndian(bytes, 5, 4));
   decimal.low = (LittleEndian(bytes, 9, 4) << 32) | LittleEndian(bytes, 13, 4);
   decimal.scale = column.scale;
+  return decimal;
+}
+
+// A calculated Decimal: a 2-byte length (the magnitude's and 2 more; 0 in some files that
+// Access made, whose magnitude then fills the rest of the data), a scale byte, a sign byte
+// (non-zero: negative), then the magnitude, rounded up to whole 32-bit words, at most four. As
+// Access-made files show, it is laid out in little-endian 64-bit words, the most significant
+// first, after a leading 32-bit word when the words are odd in number.
+Decimal DecodeCalculatedDecimal(const ColumnFormat& column, std::span<const uint8_t> data) {
+  RequireSize(column, data, 4);
+  const size_t stated = LittleEndian(data, 0, 2);
+  if (stated == 1) ThrowDamaged(column, "is shorter than its type");
+  const size_t magnitude_size = stated == 0 ? (data.size() - 4) / 4 * 4 : (stated - 2 + 3) / 4 * 4;
+  if (magnitude_size > 16) ThrowDamaged(column, "is beyond the range of a decimal");
+  RequireSize(column, data, 4 + magnitude_size);
+  std::vector<uint32_t> words;  // the most significant first
+  size_t at = 4;
+  if (magnitude_size % 8 != 0) {
+    words.push_back(uint32_t(LittleEndian(data, at, 4)));
+    at += 4;
+  }
+  for (; at < 4 + magnitude_size; at += 8) {
+    words.push_back(uint32_t(LittleEndian(data, at + 4, 4)));
+    words.push_back(uint32_t(LittleEndian(data, at, 4)));
+  }
+  if (words.size() == 4 && words[0] != 0) ThrowDamaged(column, "is beyond the range of a decimal");
+  words.insert(words.begin(), 3 - std::min<size_t>(words.size(), 3), 0);
+  const size_t low = words.size() - 1;
+  Decimal decimal;
+  decimal.high = words[low - 2];
+  decimal.low = (uint64_t(words[low - 1]) << 32) | words[low];
+  decimal.scale = data[2];
+  decimal.negative = data[3] != 0;
+  if (decimal.scale > kMaximumDecimalScale) ThrowDamaged(column, "has a scale beyond 28");
   return decimal;
 }
 
@@ -67,6 +108,40 @@ Date DecodeDate(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   return Date{days};
 }
 
+// The `size` ASCII digits at `offset` as a number; nothing when one is not a digit.
+std::optional<uint64_t> Digits(std::span<const uint8_t> bytes, size_t offset, size_t size) {
+  uint64_t number = 0;
+  for (size_t i = offset; i < offset + size; ++i) {
+    if (bytes[i] < '0' || bytes[i] > '9') return std::nullopt;
+    number = number * 10 + uint64_t(bytes[i] - '0');
+  }
+  return number;
+}
+
+// A Date/Time Extended value: 42 ASCII bytes, 19 digits of days since 1 January of the year 1,
+// ":", 12 digits of seconds since midnight and 7 of 100-nanosecond units, ":7" and a NUL.
+Date DecodeExtendedDate(const ColumnFormat& column, std::span<const uint8_t> bytes) {
+  constexpr size_t kSize = 42;
+  constexpr uint64_t kLastDay = 3652058;           // 31 December 9999
+  constexpr int64_t kDaysBeforeDayZero = 693593;   // 1 January of the year 1 to 30 December 1899
+  constexpr int64_t kTicksPerSecond = 10'000'000;  // 100-nanosecond units
+  constexpr int64_t kSecondsPerDay = 86'400;
+  const std::optional<uint64_t> day = bytes.size() == kSize ? Digits(bytes, 0, 19) : std::nullopt;
+  const std::optional<uint64_t> second = day ? Digits(bytes, 20, 12) : std::nullopt;
+  const std::optional<uint64_t> fraction = second ? Digits(bytes, 32, 7) : std::nullopt;
+  const bool shaped = fraction && bytes[19] == ':' && bytes[39] == ':' && bytes[40] == '7' &&
+                      bytes[41] == 0 && *day <= kLastDay && *second < uint64_t(kSecondsPerDay);
+  if (!shaped) ThrowDamaged(column, "is not a date and time of the years 1 to 9999");
+  const int64_t ticks_of_day = int64_t(*second) * kTicksPerSecond + int64_t(*fraction);
+  const int64_t whole_days = int64_t(*day) - kDaysBeforeDayZero;
+  // Before day zero the day counts down and the time still runs forward from its midnight.
+  const double time = double(ticks_of_day) / double(kSecondsPerDay * kTicksPerSecond);
+  Date date;
+  date.days = whole_days < 0 ? double(whole_days) - time : double(whole_days) + time;
+  date.ticks = int64_t(*day) * kSecondsPerDay * kTicksPerSecond + ticks_of_day;
+  return date;
+}
+
 std::string DecodeText(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   return column.encoding == TextEncoding::kUtf16 ? Utf8FromJetText(bytes)
                                                  : Utf8FromCodePage1252(bytes);
@@ -92,6 +167,8 @@ int32_t AdoTypeOf(int type) {
       return ado_type::kDouble;
     case jet_type::kDateTime:
       return ado_type::kDate;
+    case jet_type::kExtendedDate:
+      return ado_type::kDBTimeStamp;
     case jet_type::kBinary:
       return ado_type::kVarBinary;
     case jet_type::kText:
@@ -131,6 +208,8 @@ Value DecodeRowValue(const ColumnFormat& column, std::span<const uint8_t> bytes)
       return std::bit_cast<double>(FixedInteger<uint64_t>(column, bytes));
     case jet_type::kDateTime:
       return DecodeDate(column, bytes);
+    case jet_type::kExtendedDate:
+      return DecodeExtendedDate(column, bytes);
     case jet_type::kGuid:
       return DecodeGuid(column, bytes);
     case jet_type::kNumeric:
@@ -139,6 +218,9 @@ Value DecodeRowValue(const ColumnFormat& column, std::span<const uint8_t> bytes)
       return DecodeText(column, bytes);
     case jet_type::kBinary:
       return Bytes(bytes.begin(), bytes.end());
+    case jet_type::kComplex:
+      RequireReadable(column);
+      [[fallthrough]];
     default:
       throw RaisedError("The Access reader does not read column '" + column.name +
                         "' of stored type " + std::to_string(column.jet_type) + ".");
@@ -148,6 +230,29 @@ Value DecodeRowValue(const ColumnFormat& column, std::span<const uint8_t> bytes)
 Value DecodeLongValue(const ColumnFormat& column, std::span<const uint8_t> bytes) {
   if (column.jet_type == jet_type::kMemo) return DecodeText(column, bytes);
   return Bytes(bytes.begin(), bytes.end());
+}
+
+Value DecodeCalculatedValue(const ColumnFormat& column, std::span<const uint8_t> stored) {
+  RequireSize(column, stored, kWrapperDataOffset);
+  const uint64_t length = LittleEndian(stored, kWrapperLengthOffset, 4);
+  if (length > stored.size() - kWrapperDataOffset) {
+    ThrowDamaged(column, "is shorter than its stated length");
+  }
+  std::span<const uint8_t> data = stored.subspan(kWrapperDataOffset, size_t(length));
+  // A Yes/No result is a byte of its own, not a bit of the null mask.
+  if (column.jet_type == jet_type::kBoolean) return !data.empty() && data[0] != 0;
+  if (data.empty()) return Null{};
+  if (column.jet_type == jet_type::kNumeric) return DecodeCalculatedDecimal(column, data);
+  if (IsLongValueType(column.jet_type)) return DecodeLongValue(column, data);
+  return DecodeRowValue(column, data);
+}
+
+void RequireReadable(const ColumnFormat& column) {
+  if (column.jet_type == jet_type::kComplex) {
+    throw RaisedError("Column '" + column.name +
+                      "' holds attachments or multiple values, which the Access reader does not "
+                      "read.");
+  }
 }
 
 LongValueHead ParseLongValueHead(const ColumnFormat& column, std::span<const uint8_t> field) {

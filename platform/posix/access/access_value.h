@@ -26,7 +26,9 @@ constexpr int kOle = 0x0B;
 constexpr int kMemo = 0x0C;
 constexpr int kGuid = 0x0F;
 constexpr int kNumeric = 0x10;
+constexpr int kComplex = 0x12;  // attachments and multiple values, kept in a hidden table
 constexpr int kBigInt = 0x13;
+constexpr int kExtendedDate = 0x14;
 }  // namespace jet_type
 
 // How a file stores text: Jet 3 in code page 1252, Jet 4 and ACE in UTF-16LE.
@@ -35,13 +37,14 @@ enum class TextEncoding { kCodePage1252, kUtf16 };
 // What the reader knows of a column when it decodes one of its values.
 struct ColumnFormat {
   std::string name;
-  int jet_type = 0;
-  uint8_t scale = 0;  // digits after the point, for Decimal
+  int jet_type = 0;   // of a calculated column, the type of its result
+  uint8_t scale = 0;  // digits after the point, for a Decimal column that is not calculated
   TextEncoding encoding = TextEncoding::kUtf16;
+  bool calculated = false;  // its values are stored in the wrapper of a calculated result
 };
 
-// The type code that the Jet OLE DB provider reports for a column kind; 0 for a kind that
-// this reader does not read.
+// The type code that the Jet OLE DB provider reports for a column kind; 0 for a kind whose
+// values this reader does not read.
 int32_t AdoTypeOf(int jet_type);
 
 // True for Memo and OLE Object columns, whose values live apart from the row.
@@ -54,6 +57,15 @@ Value DecodeRowValue(const ColumnFormat& column, std::span<const uint8_t> bytes)
 
 // The value of a Memo (text) or OLE Object (bytes) field from its whole long-value bytes.
 Value DecodeLongValue(const ColumnFormat& column, std::span<const uint8_t> bytes);
+
+// The value of a calculated column from its stored wrapper (of a Memo, its whole long value):
+// Null when the wrapper holds no data (a Yes/No: false); throws when the wrapper is shorter
+// than its head or than the data it announces, or the data does not fit the result's type.
+Value DecodeCalculatedValue(const ColumnFormat& column, std::span<const uint8_t> stored);
+
+// Throws, naming the column, when its values are not ones that this reader reads: attachments
+// and multiple values.
+void RequireReadable(const ColumnFormat& column);
 
 // The 12-byte head that a Memo or OLE field keeps in the row.
 struct LongValueHead {

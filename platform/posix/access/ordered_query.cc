@@ -1,7 +1,10 @@
 #include "platform/posix/access/ordered_query.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
+#include <compare>
 #include <vector>
 
 #include "platform/posix/access/access_text.h"
@@ -82,6 +85,44 @@ double TimeOf(const Date& date) {
   return day + std::fabs(date.days - day);
 }
 
+bool DateBefore(const Date& a, const Date& b) {
+  if (a.ticks && b.ticks) return *a.ticks < *b.ticks;
+  return TimeOf(a) < TimeOf(b);
+}
+
+// The magnitude of `decimal` times 10^`extra_scale`, in 32-bit words, the least significant
+// first: room for 96 bits times 10^28.
+std::array<uint32_t, 7> ScaledMagnitude(const Decimal& decimal, int extra_scale) {
+  std::array<uint32_t, 7> words{uint32_t(decimal.low), uint32_t(decimal.low >> 32), decimal.high};
+  for (int i = 0; i < extra_scale; ++i) {
+    uint64_t carry = 0;
+    for (uint32_t& word : words) {
+      const uint64_t product = uint64_t(word) * 10 + carry;
+      word = uint32_t(product);
+      carry = product >> 32;
+    }
+  }
+  return words;
+}
+
+int SignOf(const Decimal& decimal) {
+  if (decimal.low == 0 && decimal.high == 0) return 0;
+  return decimal.negative ? -1 : 1;
+}
+
+// Decimals compared exactly, at the larger of their scales.
+bool DecimalBefore(const Decimal& a, const Decimal& b) {
+  const int sign_a = SignOf(a);
+  const int sign_b = SignOf(b);
+  if (sign_a != sign_b || sign_a == 0) return sign_a < sign_b;
+  const int scale = std::max(a.scale, b.scale);
+  const std::array<uint32_t, 7> magnitude_a = ScaledMagnitude(a, scale - a.scale);
+  const std::array<uint32_t, 7> magnitude_b = ScaledMagnitude(b, scale - b.scale);
+  const std::strong_ordering order = std::lexicographical_compare_three_way(
+      magnitude_a.rbegin(), magnitude_a.rend(), magnitude_b.rbegin(), magnitude_b.rend());
+  return sign_a < 0 ? order > 0 : order < 0;
+}
+
 Rank RankOf(const Value& value) {
   if (IsNull(value)) return Rank::kNull;
   if (std::holds_alternative<Date>(value)) return Rank::kDate;
@@ -126,12 +167,14 @@ bool SortsBefore(const Value& a, const Value& b) {
     case Rank::kNull:
       return false;
     case Rank::kNumber: {
-      bool exact = a.index() == b.index() && !std::holds_alternative<bool>(a) &&
-                   !std::holds_alternative<Decimal>(a);
+      if (std::holds_alternative<Decimal>(a) && std::holds_alternative<Decimal>(b)) {
+        return DecimalBefore(std::get<Decimal>(a), std::get<Decimal>(b));
+      }
+      bool exact = a.index() == b.index() && !std::holds_alternative<bool>(a);
       return exact ? a < b : NumberOf(a) < NumberOf(b);
     }
     case Rank::kDate:
-      return TimeOf(std::get<Date>(a)) < TimeOf(std::get<Date>(b));
+      return DateBefore(std::get<Date>(a), std::get<Date>(b));
     case Rank::kText:
       return FoldCase(std::get<std::string>(a)) < FoldCase(std::get<std::string>(b));
     case Rank::kBytes:
