@@ -429,12 +429,17 @@ std::vector<uint8_t> CalculatedDecimalBytes(const Decimal& decimal) {
 }
 
 // A calculated result's own bytes: a Yes/No one as one byte, a text as a text column keeps it, a
-// memo in plain UTF-16LE, the others as their fixed-size kind; none for Null.
+// memo in plain UTF-16LE, the others as their fixed-size kind; none for Null. Throws for an
+// empty text, which could not be told from Null.
 std::vector<uint8_t> CalculatedBytes(const StoredColumn& column, const Value& value) {
   if (column.code == code::kYesNo) {
     return {static_cast<uint8_t>(Expect<bool>(value, "Yes or No") ? 0xFF : 0x00)};
   }
   if (IsNull(value)) return {};
+  const bool textual = column.code == code::kText || column.code == code::kMemo;
+  if (textual && Expect<std::string>(value, "a text").empty()) {
+    throw RaisedError("an empty calculated text would be stored as no bytes, which is Null");
+  }
   if (column.code == code::kText) return TextBytes(column, value);
   if (column.code == code::kDecimal) return CalculatedDecimalBytes(DecimalIn(column, value));
   if (column.code == code::kMemo) {

@@ -23,7 +23,8 @@
 // A column with an "expression" is calculated: Access works its values out from the row's other
 // fields, and keeps them with the row; "type" is the type of the result (any but "byte",
 // "datetimeextended" and "attachment"; a calculated text has a "size" of 1 to 243, 243 when left
-// out; a calculated decimal keeps each value's own scale). The writer takes the values as given.
+// out; a calculated decimal keeps each value's own scale). The writer takes the values as given,
+// but for an empty calculated text, which Jet would keep as Null.
 //
 // The file is Jet 4 unless a column needs ACE: an attachment column makes it an Access 2007
 // file, a calculated column one of Access 2010, a Date/Time Extended column one of Access 2019.

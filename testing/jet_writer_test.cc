@@ -475,15 +475,17 @@ double DaysOfExtendedDate(const std::string& text) {
   return day >= 0 ? day + fraction : day - fraction;
 }
 
-// Whether our reader's value of a field is `expected`: a Date/Time Extended one to the
-// microsecond, or as near as a day number can hold it.
+// Whether our reader's value of a field is `expected`: a Date/Time Extended one to the 100
+// nanoseconds, and its day number as near as a double holds it.
 bool OurReaderGives(const JetColumn& column, const Value& expected, const Value& got) {
   if (column.type != JetType::kDateTimeExtended || IsNull(expected)) return got == expected;
   const auto* date = std::get_if<Date>(&got);
-  const double days = DaysOfExtendedDate(std::get<std::string>(expected));
-  const double tolerance =
-      std::max(1e-6 / 86400, 4 * (std::nextafter(std::fabs(days), 1e300) - std::fabs(days)));
-  return date && std::fabs(date->days - days) <= tolerance;
+  const std::string& text = std::get<std::string>(expected);
+  const JetExtendedDate exact = ParseJetExtendedDate(text);
+  const double days = DaysOfExtendedDate(text);
+  const double tolerance = 2 * (std::nextafter(std::fabs(days), 1e300) - std::fabs(days));
+  return date && date->ticks == exact.days * 864'000'000'000 + exact.ticks &&
+         std::fabs(date->days - days) <= tolerance;
 }
 
 // A field that our reader lists but whose value it refuses, naming the column: an attachment's.
@@ -940,6 +942,19 @@ TEST(JetWriterTest, RejectsTablesThatJetCannotHold) {
   EXPECT_THROW(write({{"T", {}}}), RaisedError);
   EXPECT_THROW(write({{"T", {{"Name", JetType::kText, 256}}}}), RaisedError);
   EXPECT_THROW(write({{std::string(65, 'x'), {{"Id", JetType::kLong}}}}), RaisedError);
+  const auto column = [](JetType type, int precision, int scale, const std::string& expression) {
+    return JetColumn{"C", type, 255, precision, scale, expression};
+  };
+  for (const JetColumn& wrong :
+       {column(JetType::kDecimal, 29, 0, ""), column(JetType::kDecimal, 4, 5, ""),
+        column(JetType::kByte, 18, 0, "1"), column(JetType::kAttachment, 18, 0, "1"),
+        column(JetType::kText, 18, 0, "[A]")}) {  // 255 characters
+    EXPECT_THROW(write({{"T", {wrong}}}), RaisedError) << static_cast<int>(wrong.type);
+  }
+  JetColumn calculated_text = column(JetType::kText, 18, 0, "[A]");
+  calculated_text.size = 243;
+  EXPECT_NO_THROW(write({{"T", {calculated_text}, {{std::string("x")}}}}));
+  EXPECT_THROW(write({{"T", {calculated_text}, {{std::string()}}}}), RaisedError);
   // Nine full texts of 255 characters that do not compress outgrow a 4 KiB page.
   std::string incompressible;
   for (int i = 0; i < 255; ++i) incompressible += "\u0100";
