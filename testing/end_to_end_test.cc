@@ -251,10 +251,11 @@ class EndToEnd : public testing::Test {
       }
       return bits;
     }
+    // Marked with an "x", so that the hexadecimal digits are not taken for a number.
     const std::string send = single ? "float4send" : "float8send";
-    const CanonicalTable sent = Live(live, "SELECT encode(" + send + "(" + column +
+    const CanonicalTable sent = Live(live, "SELECT 'x' || encode(" + send + "(" + column +
                                                "), 'hex') FROM " + table + " ORDER BY " + key);
-    for (const auto& row : sent.rows) bits.push_back(std::stoull(row[0], nullptr, 16));
+    for (const auto& row : sent.rows) bits.push_back(std::stoull(row[0].substr(1), nullptr, 16));
     return bits;
   }
 
