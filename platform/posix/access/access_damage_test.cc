@@ -1,7 +1,9 @@
 // The Access reader over written files damaged so that a small file would make it hold far
 // more than the file: fields whose heads share one long value, rows moved onto one row, and a
-// definition of more columns than a table can have. Each ends in an error, in the streamed read
-// and in the ordered query alike; the intact file reads whole.
+// definition of more columns than a table can have; over column entries that describe no
+// column Access could make, and values that do not fit them. Each ends in an error, in the
+// streamed read and in the ordered query alike; the intact file reads whole. A column of
+// attachments is listed, and only its own values are refused.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -59,6 +61,25 @@ void ForEachRow(const FileImage& bytes, size_t definition,
 }
 
 size_t RowEntry(size_t page, size_t row) { return page * kPageSize + 14 + 2 * row; }
+
+// Where the 25-byte entry of column `column` of the one user table lies: after the table's
+// definition head (63 bytes in Jet 4) and its 12-byte entries of real indexes.
+size_t ColumnEntry(const FileImage& bytes, size_t column) {
+  const size_t definition = UserDefinitionPage(bytes) * kPageSize;
+  return definition + 63 + 12 * Get(bytes, definition + 51, 4) + 25 * column;
+}
+
+// A table of a number, a money, two texts and a long column, whose entries the tests change.
+JetTable KindsTable() {
+  JetTable table("Kinds", {Column("Id", JetType::kLong), Column("Money", JetType::kCurrency),
+                           Column("Short", JetType::kText), Column("Long", JetType::kText),
+                           Column("Photos", JetType::kLong)});
+  table.rows = {{int32_t(1), Currency{5}, std::string("short"),
+                 std::string("abcdefghijklmnopqrstuvwxyz"), int32_t(7)},
+                {int32_t(2), Null{}, std::string("x"), std::string("y"), int32_t(8)}};
+  return table;
+}
+enum KindsColumn : size_t { kId, kMoney, kShort, kLong, kPhotos };
 
 class AccessDamageTest : public testing::Test {
  protected:
@@ -178,6 +199,69 @@ TEST_F(AccessDamageTest, ADefinitionOfMoreThan255ColumnsIsDamage) {
   ASSERT_EQ(Get(bytes, count_at, 2), 2u);
   Put(bytes, count_at, 2, 256);
   ExpectDamage(Write(bytes), "Short", "lists more than 255 columns");
+}
+
+// Stored types, precision and scale (bytes 0, 11 and 12) and the calculated marks (0xC0 in
+// byte 16) where the Access-made files of the shared test data keep them.
+TEST_F(AccessDamageTest, ColumnEntriesAndValuesThatDoNotFitAreDamage) {
+  struct Damage {
+    KindsColumn column;
+    std::vector<std::pair<size_t, uint8_t>> entry_bytes;
+    std::string what;
+  };
+  const std::vector<Damage> damages = {
+      {kMoney, {{0, 0x10}, {11, 0}, {12, 0}}, "'Money' of table 'Kinds' has a precision of 0 and"},
+      {kMoney, {{0, 0x10}, {11, 29}, {12, 2}}, "has a precision of 29 and a scale of 2"},
+      {kMoney, {{0, 0x10}, {11, 10}, {12, 11}}, "has a precision of 10 and a scale of 11"},
+      // A calculated value is a 20-byte head and the data whose length it gives at 16.
+      {kShort, {{16, 0xC1}}, "'Short' is shorter than the head of a calculated value"},
+      {kLong, {{16, 0xC1}}, "'Long' is shorter than its stated length"},  // "opqr"
+      // A Date/Time Extended value is 42 ASCII bytes.
+      {kMoney, {{0, 0x14}}, "'Money' is not a date and time of the years 1 to 9999"}};
+  const FileImage intact = WriteAndRead(KindsTable());
+  for (const Damage& damage : damages) {
+    FileImage bytes = intact;
+    const size_t entry = ColumnEntry(bytes, damage.column);
+    for (const auto& [offset, value] : damage.entry_bytes) bytes[entry + offset] = char(value);
+    ExpectDamage(Write(bytes), "Kinds", damage.what);
+  }
+}
+
+TEST_F(AccessDamageTest, AColumnOfAttachmentsIsListedAndOnlyItsValuesAreRefused) {
+  FileImage bytes = WriteAndRead(KindsTable());
+  // Access keeps a 4-byte key into a hidden table in a column of stored type 0x12.
+  const size_t entry = ColumnEntry(bytes, kPhotos);
+  ASSERT_EQ(bytes[entry], 0x04);
+  bytes[entry] = 0x12;
+  const std::string path = Write(bytes);
+  const std::string refusal = "Column 'Photos' holds attachments or multiple values";
+  std::unique_ptr<OpenBackend> backend = OpenAccessBackend(path);
+  for (const char* query : {"", "SELECT * FROM Kinds ORDER BY Id DESC"}) {
+    auto rows = *query == 0 ? backend->OpenTable("Kinds") : backend->Execute(query);
+    const Fields& fields = rows->GetFields();
+    ASSERT_EQ(fields.Count(), 5);
+    EXPECT_EQ(fields.Item(kPhotos).Name(), "Photos");
+    std::vector<Value> ids;
+    for (; !rows->Eof(); rows->MoveNext()) {
+      for (size_t column : {kId, kMoney, kShort, kLong}) fields.Item(int32_t(column)).GetValue();
+      ids.push_back(fields.Item("Id").GetValue());
+      try {
+        fields.Item("Photos").GetValue();
+        ADD_FAILURE() << "a value of Photos was read";
+      } catch (const RaisedError& error) {
+        EXPECT_NE(error.Description().find(refusal), std::string::npos) << error.Description();
+      }
+    }
+    const std::vector<Value> expected = {int32_t(*query == 0 ? 1 : 2),
+                                         int32_t(*query == 0 ? 2 : 1)};
+    EXPECT_EQ(ids, expected);
+  }
+  try {
+    backend->Execute("SELECT * FROM Kinds ORDER BY Photos");
+    ADD_FAILURE() << "Photos was sorted";
+  } catch (const RaisedError& error) {
+    EXPECT_NE(error.Description().find(refusal), std::string::npos) << error.Description();
+  }
 }
 
 }  // namespace

@@ -317,8 +317,8 @@ S_MdbTableDef* AccessFile::ReadDefinition(uint32_t definition_page, const std::s
 }
 
 // libmdb keeps neither a Decimal column's precision and scale as they are stored, nor the marks
-// of a calculated column: they are read here from the same entries, which libmdb lists in the
-// order of the columns' numbers.
+// of a calculated column: they are read here from the same entries, which libmdb lists sorted
+// by the columns' numbers (a stable sort, as GLib's is).
 std::vector<ColumnFormat> AccessFile::ColumnFormats(const MdbTableDef& definition,
                                                     std::span<const uint8_t> definition_bytes,
                                                     uint32_t definition_page,
@@ -334,8 +334,7 @@ std::vector<ColumnFormat> AccessFile::ColumnFormats(const MdbTableDef& definitio
   for (size_t i = 0; i < entries->size(); ++i) {
     const auto& column = *static_cast<MdbColumn*>(g_ptr_array_index(definition.columns, i));
     const ColumnDefinition& entry = (*entries)[i];
-    if (entry.type != column.col_type || entry.number != unsigned(column.col_num) ||
-        (i > 0 && entry.number == (*entries)[i - 1].number)) {
+    if (entry.type != column.col_type || entry.number != unsigned(column.col_num)) {
       ThrowDamaged(path_, "the columns of table '" + table + "' are unreadable");
     }
     ColumnFormat format{column.name, column.col_type, 0, encoding_, entry.calculated};

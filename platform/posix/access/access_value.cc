@@ -233,7 +233,9 @@ Value DecodeLongValue(const ColumnFormat& column, std::span<const uint8_t> bytes
 }
 
 Value DecodeCalculatedValue(const ColumnFormat& column, std::span<const uint8_t> stored) {
-  RequireSize(column, stored, kWrapperDataOffset);
+  if (stored.size() < kWrapperDataOffset) {
+    ThrowDamaged(column, "is shorter than the head of a calculated value");
+  }
   const uint64_t length = LittleEndian(stored, kWrapperLengthOffset, 4);
   if (length > stored.size() - kWrapperDataOffset) {
     ThrowDamaged(column, "is shorter than its stated length");

@@ -103,7 +103,74 @@ TEST(AccessValueTest, ReportsProviderTypeCodes) {
   EXPECT_EQ(AdoTypeOf(jet_type::kOle), 205);
   EXPECT_EQ(AdoTypeOf(jet_type::kGuid), 72);
   EXPECT_EQ(AdoTypeOf(jet_type::kNumeric), 131);
+  EXPECT_EQ(AdoTypeOf(jet_type::kExtendedDate), 135);
   EXPECT_EQ(AdoTypeOf(0x12), 0);
+}
+
+std::vector<uint8_t> Ascii(const std::string& text) {
+  std::vector<uint8_t> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  return bytes;
+}
+
+// As extDateTestV2019.accdb (made by Access 2019) stores 14 June 2021, 22:45:12.3456789.
+TEST(AccessValueTest, ReadsDateTimeExtendedOfItsShapeOnly) {
+  const std::string stored = "0000000000000737954:0000000819123456789:7";
+  const Date date = std::get<Date>(Decode(jet_type::kExtendedDate, Ascii(stored)));
+  EXPECT_EQ(date.ticks, (737954LL * 86400 + 81912) * 10'000'000 + 3456789);
+  EXPECT_NEAR(date.days, 44361 + 81912.3456789 / 86400, 1e-9);
+  // Before day zero the day counts down and the time runs forward: 14 June 100, 12:45.
+  const Date early = std::get<Date>(
+      Decode(jet_type::kExtendedDate, Ascii("0000000000000036323:0000000459000000000:7")));
+  EXPECT_NEAR(early.days, -657270 - 45900.0 / 86400, 1e-9);
+  for (const std::string& damaged :
+       {std::string("0000000000000737954:0000000819123456789:8"),    // not ":7"
+        std::string("0000000000000737954-0000000819123456789:7"),    // no colon
+        std::string("00000000000007379x4:0000000819123456789:7"),    // not a digit
+        std::string("0000000000003652059:0000000000000000000:7"),    // the year 10000
+        std::string("0000000000000737954:0000086400000000000:7"),    // a day's 86,400th second
+        std::string("0000000000000737954:000000081912345678:7")}) {  // 41 bytes
+    EXPECT_THROW(Decode(jet_type::kExtendedDate, Ascii(damaged)), RaisedError) << damaged;
+  }
+  std::vector<uint8_t> unterminated = Ascii(stored);
+  unterminated.back() = ' ';
+  EXPECT_THROW(Decode(jet_type::kExtendedDate, unterminated), RaisedError);
+}
+
+// A calculated value's wrapper: 16 bytes, the data's length, the data.
+std::vector<uint8_t> Wrapped(std::vector<uint8_t> data) {
+  std::vector<uint8_t> stored(16, 0);
+  for (int i = 0; i < 4; ++i) stored.push_back(uint8_t(data.size() >> (8 * i)));
+  stored.insert(stored.end(), data.begin(), data.end());
+  stored.insert(stored.end(), 3, 0);  // Access leaves three bytes after the data
+  return stored;
+}
+
+Value Calculated(int type, std::vector<uint8_t> data) {
+  ColumnFormat column = Column(type);
+  column.calculated = true;
+  return DecodeCalculatedValue(column, Wrapped(std::move(data)));
+}
+
+TEST(AccessValueTest, UnwrapsCalculatedValues) {
+  EXPECT_EQ(Calculated(jet_type::kLong, {12, 0, 0, 0}), Value(int32_t{12}));
+  EXPECT_EQ(Calculated(jet_type::kLong, {}), Value(Null{}));
+  // A Yes/No result is a byte of its own.
+  EXPECT_EQ(Calculated(jet_type::kBoolean, {0xFF}), Value(true));
+  EXPECT_EQ(Calculated(jet_type::kBoolean, {0x00}), Value(false));
+  EXPECT_EQ(Calculated(jet_type::kBoolean, {}), Value(false));
+  // A Decimal result of scale 28, a 12-byte magnitude (2^64 + 3: high word, then low 64 bits).
+  std::vector<uint8_t> decimal = {14, 0, 28, 0x80, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(Calculated(jet_type::kNumeric, decimal), Value(Decimal{3, 1, 28, true}));
+  decimal[2] = 29;  // beyond the scale of any decimal
+  EXPECT_THROW(Calculated(jet_type::kNumeric, decimal), RaisedError);
+  decimal[0] = 20;  // a magnitude of more than 16 bytes
+  EXPECT_THROW(Calculated(jet_type::kNumeric, decimal), RaisedError);
+  std::vector<uint8_t> too_short = Wrapped({12, 0, 0, 0});
+  too_short[16] = 8;  // data past the stored bytes (four and three after them)
+  EXPECT_THROW(DecodeCalculatedValue(Column(jet_type::kLong), too_short), RaisedError);
+  EXPECT_THROW(DecodeCalculatedValue(Column(jet_type::kLong), std::vector<uint8_t>(19)),
+               RaisedError);
 }
 
 TEST(AccessValueTest, ReadsTheThreeStoragesOfALongValueHead) {

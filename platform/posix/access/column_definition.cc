@@ -96,7 +96,7 @@ std::optional<std::vector<ColumnDefinition>> ReadColumnDefinitions(
         definition.subspan(size_t(start) + i * layout.column_entry_size, layout.column_entry_size);
     ColumnDefinition column;
     column.type = entry[0];
-    column.number = ReadLittleEndian(entry, layout.column_number_offset, 2);
+    column.number = entry[layout.column_number_offset];
     column.precision = entry[kPrecisionOffset];
     column.scale = entry[kScaleOffset];
     column.calculated =

@@ -26,7 +26,7 @@ struct DefinitionLayout {
 // One column's entry of a table definition.
 struct ColumnDefinition {
   int type = 0;
-  unsigned number = 0;  // the column's number, by which libmdb orders the columns
+  unsigned number = 0;  // the low byte of the column's number, by which libmdb orders them
   uint8_t precision = 0;
   uint8_t scale = 0;
   bool calculated = false;

@@ -45,11 +45,24 @@ TEST(OrderedQueryTest, SortsNullsFirstAndNumbersByValue) {
   EXPECT_TRUE(SortsBefore(Decimal{5, 0, 1, true}, Decimal{1, 0, 0, false}));    // -0.5 < 1
   EXPECT_TRUE(SortsBefore(Decimal{15, 0, 1, false}, Decimal{2, 0, 0, false}));  // 1.5 < 2
   EXPECT_TRUE(SortsBefore(true, false));  // Yes is stored as -1
+  // Decimals exactly, beyond a double's digits: 1 < 1.0000000000000000000000000001 < …02.
+  const Decimal just_above_one{0x3E25026110000001, 0x204FCE5E, 28, false};
+  Decimal next = just_above_one;
+  ++next.low;
+  EXPECT_TRUE(SortsBefore(Decimal{1, 0, 0, false}, just_above_one));
+  EXPECT_TRUE(SortsBefore(just_above_one, next));
+  next.negative = true;
+  EXPECT_TRUE(SortsBefore(next, Decimal{1, 0, 0, true}));
+  EXPECT_FALSE(SortsBefore(Decimal{0, 0, 2, true}, Decimal{0, 0, 0, false}));  // -0 is 0
 }
 
 TEST(OrderedQueryTest, SortsDatesByTimeAndTextWithoutRegardToCase) {
   EXPECT_TRUE(SortsBefore(Date{-1.25}, Date{-1.5}));  // 29 Dec 1899, 06:00 before 12:00
   EXPECT_TRUE(SortsBefore(Date{-1.5}, Date{0.25}));
+  // Date/Time Extended values by their exact time, 100 nanoseconds apart in the year 9999.
+  const int64_t late = 3652058LL * 864'000'000'000;
+  EXPECT_TRUE(SortsBefore(Date{2958465.0, late}, Date{2958465.0, late + 1}));
+  EXPECT_FALSE(SortsBefore(Date{2958465.0, late + 1}, Date{2958465.0, late}));
   EXPECT_TRUE(SortsBefore(std::string("apple"), std::string("Banana")));
   EXPECT_TRUE(SortsBefore(std::string("B"), std::string("c")));
   EXPECT_FALSE(SortsBefore(std::string("ABC"), std::string("abc")));
