@@ -70,7 +70,9 @@ struct StoredColumn {
   int max_characters = 0;
   int precision = 0;
   int scale = 0;
-  uint32_t attachment_id = 0;  // the key of an attachment column's entry in the file
+  // Of an attachment column: the number by which Access's table of such columns (which this
+  // writer does not write) knows it; counted within the table.
+  uint32_t attachment_id = 0;
   std::string expression;
 };
 
@@ -315,10 +317,10 @@ std::vector<uint8_t> ExtendedDateBytes(const Value& value) {
   const JetExtendedDate date =
       ParseJetExtendedDate(Expect<std::string>(value, "a Date/Time Extended text"));
   char text[64];
-  const int length = std::snprintf(text, sizeof text, "%019lld:%012lld%07lld:7",
-                                   static_cast<long long>(date.days),
-                                   static_cast<long long>(date.ticks / 10'000'000),
-                                   static_cast<long long>(date.ticks % 10'000'000));
+  const int length =
+      std::snprintf(text, sizeof text, "%019lld:%012lld%07lld:7", static_cast<long long>(date.days),
+                    static_cast<long long>(date.ticks / 10'000'000),
+                    static_cast<long long>(date.ticks % 10'000'000));
   return std::vector<uint8_t>(text, text + length + 1);
 }
 
