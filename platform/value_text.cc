@@ -1,6 +1,7 @@
 #include "platform/value_text.h"
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,11 +16,45 @@ std::string Printf(const char* format, auto... args) {
   return text;
 }
 
-// A number with up to `digits` significant digits, no trailing zeros, exponent as "E+20".
-std::string FloatText(double number, int digits) {
+// `text` read as a Number; 0 when it is out of the Number's range.
+template <typename Number>
+Number ReadBack(const std::string& text) {
+  Number number{};
+  std::from_chars(text.data(), text.data() + text.size(), number);
+  return number;
+}
+
+// The shortest digits that read back as `number`, in the shape of "%.*g" with `digits`: plain
+// decimal, or one digit, the point and the rest with "e+20" or "e-05" when the exponent is
+// below -4 or at least `digits`.
+template <typename Number>
+std::string ShortestText(Number number, int digits) {
+  char buffer[64];
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(number),
+                                  std::chars_format::scientific)
+                        .ptr;
+  const std::string text(buffer, size_t(end - buffer));  // d[.ddd]e+XX
+  const size_t e = text.find('e');
+  const int exponent = std::stoi(text.substr(e + 1));
+  const std::string sign = std::signbit(number) ? "-" : "";
+  if (exponent < -4 || exponent >= digits)
+    return sign + text.substr(0, e) + Printf("e%+03d", exponent);
+  std::string significant = text.substr(0, 1) + (e > 2 ? text.substr(2, e - 2) : "");
+  if (exponent < 0) return sign + "0." + std::string(size_t(-exponent - 1), '0') + significant;
+  const size_t whole_digits = size_t(exponent) + 1;
+  if (significant.size() < whole_digits) significant.append(whole_digits - significant.size(), '0');
+  if (significant.size() > whole_digits) significant.insert(whole_digits, ".");
+  return sign + significant;
+}
+
+// A number with no trailing zeros, exponent as "E+20": with up to `digits` significant digits
+// when they read back as the same number, otherwise with the fewest digits that do.
+template <typename Number>
+std::string FloatText(Number number, int digits) {
   if (std::isnan(number)) return "NaN";
   if (std::isinf(number)) return number < 0 ? "-Infinity" : "Infinity";
-  std::string text = Printf("%.*g", digits, number);
+  std::string text = Printf("%.*g", digits, double(number));
+  if (ReadBack<Number>(text) != number) text = ShortestText(number, digits);
   const size_t e = text.find('e');
   if (e != std::string::npos) text[e] = 'E';
   return text;

@@ -14,9 +14,11 @@ namespace toverak {
 LocalDateTime DateFromDays(double days);
 
 // The general text form of a value, with fixed settings: Null empty, text unchanged, whole
-// numbers in plain decimal, True / False, Single to 7 and Double to 15 significant digits with
-// "." and no trailing zeros, Currency and Decimal exact, dates as YYYY-MM-DD HH:MM:SS (the date
-// alone at midnight, the time alone on day zero), GUIDs in braces, bytes as hexadecimal pairs.
+// numbers in plain decimal, True / False, Single and Double with "." and no trailing zeros, to 7
+// and 15 significant digits where these read back as the same number and otherwise with the
+// fewest digits that do (at most 9 and 17), Currency and Decimal exact, dates as YYYY-MM-DD
+// HH:MM:SS (the date alone at midnight, the time alone on day zero), GUIDs in braces, bytes as
+// hexadecimal pairs.
 std::string GeneralText(const Value& value);
 
 }  // namespace toverak

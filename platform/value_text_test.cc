@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/wildcard.h"
 
 namespace toverak {
@@ -21,13 +23,32 @@ TEST(GeneralText, WholeNumbersTruthValuesAndTexts) {
 TEST(GeneralText, NumbersWithAFractionHaveNoTrailingZerosAndAtMostTheirDigits) {
   EXPECT_EQ(GeneralText(1.5f), "1.5");
   EXPECT_EQ(GeneralText(0.1f), "0.1");
-  EXPECT_EQ(GeneralText(3.14159265f), "3.141593");
   EXPECT_EQ(GeneralText(0.1), "0.1");
   EXPECT_EQ(GeneralText(2.0), "2");
   EXPECT_EQ(GeneralText(-1234.5678), "-1234.5678");
-  EXPECT_EQ(GeneralText(1.0 / 3.0), "0.333333333333333");
   EXPECT_EQ(GeneralText(1e20), "1E+20");
   EXPECT_EQ(GeneralText(1.5e-10), "1.5E-10");
+  EXPECT_EQ(GeneralText(1e15), "1E+15");
+  EXPECT_EQ(GeneralText(123456789012345.0), "123456789012345");
+}
+
+// Where 7 (Single) or 15 (Double) digits would not read back as the same number, the fewest
+// digits that do: at most 9 or 17.
+TEST(GeneralText, NumbersReadBackBitForBit) {
+  EXPECT_EQ(GeneralText(1.0000001f), "1.0000001");
+  EXPECT_EQ(GeneralText(3.14159265f), "3.1415927");
+  EXPECT_EQ(GeneralText(-16777216.0f), "-1.6777216E+07");
+  EXPECT_EQ(GeneralText(3.4028235e38f), "3.4028235E+38");
+  EXPECT_EQ(GeneralText(0.30000000000000004), "0.30000000000000004");
+  EXPECT_EQ(GeneralText(123456789.12345678), "123456789.12345678");
+  EXPECT_EQ(GeneralText(1.0 / 3.0), "0.3333333333333333");
+  EXPECT_EQ(GeneralText(-1.7976931348623157e308), "-1.7976931348623157E+308");
+  EXPECT_EQ(GeneralText(1.2345678901234566e-7), "1.2345678901234566E-07");
+  EXPECT_EQ(GeneralText(9007199254740993.0), "9.007199254740992E+15");
+  for (const double number : {0.1 + 0.2, 1.0 / 3.0, 2.0 / 3.0 * 1e-300, 4.35, 5e-324}) {
+    EXPECT_EQ(std::strtod(GeneralText(number).c_str(), nullptr), number) << number;
+    EXPECT_EQ(std::strtof(GeneralText(float(number)).c_str(), nullptr), float(number)) << number;
+  }
   EXPECT_EQ(GeneralText(Currency{123456}), "12.3456");
   EXPECT_EQ(GeneralText(Currency{-5000}), "-0.5");
   EXPECT_EQ(GeneralText(Currency{10000}), "1");

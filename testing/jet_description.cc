@@ -30,6 +30,19 @@ int64_t DaysInMonth(int64_t year, int64_t month) {
          DaysFromCivil(year, month, 1);
 }
 
+__extension__ typedef unsigned __int128 DecimalMagnitude;
+constexpr DecimalMagnitude kDecimalLimit = DecimalMagnitude(1) << 96;
+
+DecimalMagnitude MagnitudeOf(const Decimal& value) {
+  return DecimalMagnitude(value.high) << 64 | value.low;
+}
+
+// A decimal of `magnitude` (below 2^96); a zero is never negative.
+Decimal DecimalOf(DecimalMagnitude magnitude, size_t scale, bool negative) {
+  return Decimal{uint64_t(magnitude), uint32_t(magnitude >> 64), uint8_t(scale),
+                 negative && magnitude != 0};
+}
+
 int64_t ParseInteger(const std::string& text) {
   int64_t number = 0;
   const char* end = text.data() + text.size();
@@ -40,13 +53,33 @@ int64_t ParseInteger(const std::string& text) {
   return number;
 }
 
+RaisedError NotADate(const std::string& text) {
+  return RaisedError("\"" + text + "\" is not a date or time");
+}
+
 // The decimal number of `length` digits at `at` in `text`.
 int64_t DigitsAt(const std::string& text, size_t at, size_t length) {
   const std::string digits = text.substr(at, length);
-  if (digits.find_first_not_of("0123456789") != std::string::npos) {
-    throw RaisedError("\"" + text + "\" is not a date or time");
-  }
+  if (digits.find_first_not_of("0123456789") != std::string::npos) throw NotADate(text);
   return ParseInteger(digits);
+}
+
+// The day of the "YYYY-MM-DD" that `text` starts with, in days since 1 January 1970.
+int64_t DayOf(const std::string& text) {
+  if (text[4] != '-' || text[7] != '-') throw NotADate(text);
+  const int64_t year = DigitsAt(text, 0, 4), month = DigitsAt(text, 5, 2);
+  const int64_t day = DigitsAt(text, 8, 2);
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) throw NotADate(text);
+  return DaysFromCivil(year, month, day);
+}
+
+// The seconds since midnight of the "HH:MM:SS" at `at` in `text`.
+int64_t SecondsOf(const std::string& text, size_t at) {
+  if (text[at + 2] != ':' || text[at + 5] != ':') throw NotADate(text);
+  const int64_t hours = DigitsAt(text, at, 2), minutes = DigitsAt(text, at + 3, 2);
+  const int64_t seconds = DigitsAt(text, at + 6, 2);
+  if (hours > 23 || minutes > 59 || seconds > 59) throw NotADate(text);
+  return hours * 3600 + minutes * 60 + seconds;
 }
 
 double ParseNumber(const std::string& text) {
@@ -98,6 +131,12 @@ Currency CurrencyOf(const json& value) {
   return Currency{static_cast<int64_t>(std::llround(amount))};
 }
 
+Decimal DecimalOf(const json& value) {
+  if (value.is_string()) return ParseJetDecimal(value.get<std::string>());
+  if (value.is_number()) return ParseJetDecimal(value.dump());
+  throw RaisedError(value.dump() + " is not a decimal number");
+}
+
 Date DateOf(const json& value) {
   if (value.is_string()) return ParseJetDate(value.get<std::string>());
   if (value.is_object() && value.size() == 1 && value.contains("days")) {
@@ -141,12 +180,26 @@ const json& Member(const json& object, const char* name, const std::string& wher
   return object[name];
 }
 
+constexpr int kCalculatedTextMaxSize = 243;
+
 JetColumn ParseColumn(const json& column) {
   const std::string name = Member(column, "name", "a column").get<std::string>();
   JetColumn parsed{name, ParseJetType(Member(column, "type", "column " + name).get<std::string>())};
+  if (column.contains("expression")) parsed.expression = column["expression"].get<std::string>();
+  if (!parsed.expression.empty() && parsed.type == JetType::kText) {
+    parsed.size = kCalculatedTextMaxSize;
+  }
   if (column.contains("size")) {
     if (parsed.type != JetType::kText) throw RaisedError("only a text column has a size: " + name);
     parsed.size = IntegerIn<int32_t>(column["size"]);
+  }
+  for (const auto& [key, field] :
+       {std::pair{"precision", &JetColumn::precision}, std::pair{"scale", &JetColumn::scale}}) {
+    if (!column.contains(key)) continue;
+    if (parsed.type != JetType::kDecimal) {
+      throw RaisedError(std::string("only a decimal column has a ") + key + ": " + name);
+    }
+    parsed.*field = IntegerIn<int32_t>(column[key]);
   }
   return parsed;
 }
@@ -159,7 +212,7 @@ JetRow ParseRow(const std::vector<JetColumn>& columns, const json& row) {
                         " values for " + std::to_string(columns.size()) + " columns");
     }
     for (size_t i = 0; i < columns.size(); ++i) {
-      values.push_back(ParseJetValue(columns[i].type, row[i]));
+      values.push_back(ParseJetValue(columns[i], row[i]));
     }
     return values;
   }
@@ -167,7 +220,7 @@ JetRow ParseRow(const std::vector<JetColumn>& columns, const json& row) {
   size_t used = 0;
   for (const JetColumn& column : columns) {
     if (row.contains(column.name)) {
-      values.push_back(ParseJetValue(column.type, row[column.name]));
+      values.push_back(ParseJetValue(column, row[column.name]));
       ++used;
     } else {
       values.push_back(column.type == JetType::kYesNo ? Value{false} : Value{Null{}});
@@ -182,7 +235,7 @@ std::function<JetRow(int64_t)> RowGenerator(const std::vector<JetColumn>& column
                                             int64_t first) {
   if (!row.is_array()) throw RaisedError("the template of \"generate\" must be an array");
   struct Cell {
-    JetType type;
+    JetColumn column;
     json pattern;
     bool counts;
     Value constant;
@@ -191,14 +244,15 @@ std::function<JetRow(int64_t)> RowGenerator(const std::vector<JetColumn>& column
   const JetRow constants = ParseRow(columns, Substituted(row, first));  // checks the template
   for (size_t i = 0; i < columns.size(); ++i) {
     const bool counts = row[i].dump().find("{n") != std::string::npos;
-    cells.push_back({columns[i].type, row[i], counts, constants[i]});
+    cells.push_back({columns[i], row[i], counts, constants[i]});
   }
   return [cells = std::move(cells), first](int64_t i) {
     JetRow values;
     values.reserve(cells.size());
     for (const Cell& cell : cells) {
-      values.push_back(cell.counts ? ParseJetValue(cell.type, Substituted(cell.pattern, first + i))
-                                   : cell.constant);
+      values.push_back(cell.counts
+                           ? ParseJetValue(cell.column, Substituted(cell.pattern, first + i))
+                           : cell.constant);
     }
     return values;
   };
@@ -250,23 +304,31 @@ JetDatabase ParseJetDescription(const json& description) {
 
 JetType ParseJetType(const std::string& name) {
   static const std::map<std::string, JetType> types = {
-      {"yesno", JetType::kYesNo},       {"byte", JetType::kByte},
-      {"integer", JetType::kInteger},   {"long", JetType::kLong},
-      {"currency", JetType::kCurrency}, {"single", JetType::kSingle},
-      {"double", JetType::kDouble},     {"datetime", JetType::kDateTime},
-      {"text", JetType::kText},         {"memo", JetType::kMemo},
-      {"guid", JetType::kGuid}};
+      {"yesno", JetType::kYesNo},
+      {"byte", JetType::kByte},
+      {"integer", JetType::kInteger},
+      {"long", JetType::kLong},
+      {"currency", JetType::kCurrency},
+      {"single", JetType::kSingle},
+      {"double", JetType::kDouble},
+      {"datetime", JetType::kDateTime},
+      {"text", JetType::kText},
+      {"memo", JetType::kMemo},
+      {"guid", JetType::kGuid},
+      {"decimal", JetType::kDecimal},
+      {"datetimeextended", JetType::kDateTimeExtended},
+      {"attachment", JetType::kAttachment}};
   const auto found = types.find(name);
   if (found == types.end()) throw RaisedError("unknown column type \"" + name + "\"");
   return found->second;
 }
 
-Value ParseJetValue(JetType type, const json& value) {
+Value ParseJetValue(const JetColumn& column, const json& value) {
   if (value.is_null()) {
-    if (type == JetType::kYesNo) throw RaisedError("a Yes/No value is never Null");
+    if (column.type == JetType::kYesNo) throw RaisedError("a Yes/No value is never Null");
     return Null{};
   }
-  switch (type) {
+  switch (column.type) {
     case JetType::kYesNo:
       return YesNoOf(value);
     case JetType::kByte:
@@ -288,37 +350,51 @@ Value ParseJetValue(JetType type, const json& value) {
       return TextOf(value);
     case JetType::kGuid:
       return ParseJetGuid(TextOf(value));
+    case JetType::kDecimal:
+      return column.expression.empty()
+                 ? JetDecimalAtScale(DecimalOf(value), column.scale, column.precision)
+                 : DecimalOf(value);
+    case JetType::kDateTimeExtended:
+      ParseJetExtendedDate(TextOf(value));  // checks it
+      return TextOf(value);
+    case JetType::kAttachment:
+      return IntegerIn<int32_t>(value);
   }
   throw RaisedError("unknown column type");
 }
 
 Date ParseJetDate(const std::string& text) {
-  const auto fail = [&] { return RaisedError("\"" + text + "\" is not a date or time"); };
   const bool has_date = text.size() == 10 || text.size() == 19;
   const bool has_time = text.size() == 8 || text.size() == 19;
-  if (!has_date && !has_time) throw fail();
-  int64_t day = 0;
-  if (has_date) {
-    if (text[4] != '-' || text[7] != '-' || (has_time && text[10] != ' ')) throw fail();
-    const int64_t year = DigitsAt(text, 0, 4), month = DigitsAt(text, 5, 2);
-    const int64_t day_of_month = DigitsAt(text, 8, 2);
-    if (month < 1 || month > 12 || day_of_month < 1 || day_of_month > DaysInMonth(year, month)) {
-      throw fail();
-    }
-    day = DaysFromCivil(year, month, day_of_month) - DaysFromCivil(1899, 12, 30);
-  }
-  double fraction = 0;
-  if (has_time) {
-    const size_t at = has_date ? 11 : 0;
-    if (text[at + 2] != ':' || text[at + 5] != ':') throw fail();
-    const int64_t hours = DigitsAt(text, at, 2), minutes = DigitsAt(text, at + 3, 2);
-    const int64_t seconds = DigitsAt(text, at + 6, 2);
-    if (hours > 23 || minutes > 59 || seconds > 59) throw fail();
-    fraction = static_cast<double>(hours * 3600 + minutes * 60 + seconds) / 86400.0;
-  }
+  if (!has_date && !has_time) throw NotADate(text);
+  if (has_date && has_time && text[10] != ' ') throw NotADate(text);
+  const int64_t day = has_date ? DayOf(text) - DaysFromCivil(1899, 12, 30) : 0;
+  const double fraction =
+      has_time ? static_cast<double>(SecondsOf(text, has_date ? 11 : 0)) / 86400.0 : 0;
   // Before 30 December 1899 Jet counts the days down and the time of day still up.
   const auto whole = static_cast<double>(day);
   return Date{day >= 0 ? whole + fraction : whole - fraction};
+}
+
+JetExtendedDate ParseJetExtendedDate(const std::string& text) {
+  constexpr size_t kMostDecimals = 7;
+  const size_t size = text.size();
+  const bool has_time = size >= 19;
+  if ((size != 10 && size != 19 && (size < 21 || size > 20 + kMostDecimals)) ||
+      (has_time && text[10] != ' ') || (size > 19 && text[19] != '.') ||
+      DigitsAt(text, 0, 4) == 0) {
+    throw NotADate(text);
+  }
+  JetExtendedDate date;
+  date.days = DayOf(text) - DaysFromCivil(1, 1, 1);
+  if (has_time) {
+    const std::string decimals = size > 19 ? text.substr(20) : "";
+    date.ticks =
+        SecondsOf(text, 11) * 10'000'000 +
+        (decimals.empty() ? 0
+                          : DigitsAt(decimals + std::string(kMostDecimals, '0'), 0, kMostDecimals));
+  }
+  return date;
 }
 
 Guid ParseJetGuid(const std::string& text) {
@@ -360,6 +436,41 @@ Currency ParseJetCurrency(const std::string& text) {
     throw RaisedError("\"" + text + "\" is out of the currency range");
   }
   return Currency{negative ? scaled : -scaled};
+}
+
+Decimal ParseJetDecimal(const std::string& text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string unsigned_text = text.substr(negative ? 1 : 0);
+  const size_t point = unsigned_text.find('.');
+  const std::string whole = unsigned_text.substr(0, point);
+  const std::string decimals = point == std::string::npos ? "" : unsigned_text.substr(point + 1);
+  const std::string digits = whole + decimals;
+  if (whole.empty() || (point != std::string::npos && decimals.empty()) ||
+      digits.find_first_not_of("0123456789") != std::string::npos || decimals.size() > 28) {
+    throw RaisedError("\"" + text + "\" is not a decimal number");
+  }
+  DecimalMagnitude magnitude = 0;
+  for (char digit : digits) {
+    magnitude = magnitude * 10 + DecimalMagnitude(digit - '0');
+    if (magnitude >= kDecimalLimit) throw RaisedError("\"" + text + "\" needs more than 96 bits");
+  }
+  return DecimalOf(magnitude, decimals.size(), negative);
+}
+
+Decimal JetDecimalAtScale(const Decimal& value, int scale, int precision) {
+  if (value.scale > scale) {
+    throw RaisedError("the decimal has more than the column's " + std::to_string(scale) +
+                      " decimals");
+  }
+  DecimalMagnitude power = 1;
+  for (int i = 0; i < precision; ++i) power *= 10;
+  DecimalMagnitude magnitude = MagnitudeOf(value);
+  for (int i = value.scale; i < scale && magnitude < power; ++i) magnitude *= 10;
+  if (magnitude >= power) {
+    throw RaisedError("the decimal has more than the column's " + std::to_string(precision) +
+                      " digits");
+  }
+  return DecimalOf(magnitude, size_t(scale), value.negative);
 }
 
 std::string SubstituteCounter(const std::string& text, int64_t n) {

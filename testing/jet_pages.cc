@@ -109,12 +109,12 @@ void PageFile::Save(const std::string& path) const {
   if (!out) throw RaisedError("cannot write the database file " + path);
 }
 
-void WriteHeaderPage(Page& page, Date created) {
+void WriteHeaderPage(Page& page, Date created, uint8_t version) {
   page.fill(0);
   page[1] = 0x01;
-  const char signature[] = "Standard Jet DB";
-  std::memcpy(&page[4], signature, sizeof signature);
-  page[0x14] = 0x01;  // Jet 4
+  const char* signature = version == 0x01 ? "Standard Jet DB" : "Standard ACE DB";
+  std::memcpy(&page[4], signature, std::strlen(signature) + 1);
+  page[0x14] = version;
   PutU16(&page[0x3C], 1252);
   PutU32(&page[0x3E], 0);  // no database key: pages are not encrypted
   // An empty password is stored as the mask that Jet derives from the creation date.

@@ -39,9 +39,10 @@ class PageFile {
   std::vector<Page> pages_;
 };
 
-// Fills page 0: the Jet 4 signature and the header block (code page 1252, no database key, an
-// empty password, the General sort order and the creation date), RC4-encrypted as Jet keeps it.
-void WriteHeaderPage(Page& page, Date created);
+// Fills page 0: the signature of Jet 4 (version 1) or ACE (version 2 and later), the version
+// and the header block (code page 1252, no database key, an empty password, the General sort
+// order and the creation date), RC4-encrypted as Jet keeps it.
+void WriteHeaderPage(Page& page, Date created, uint8_t version);
 
 // Rows packed onto pages of one owner, each page filled from its end downwards. The owner field
 // of each page is the owning table definition's page, or "LVAL" for long values.

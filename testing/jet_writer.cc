@@ -31,23 +31,49 @@ constexpr uint32_t kMemoFieldSize = 12;
 constexpr size_t kInlineMemoMax = 64;
 constexpr size_t kLongValueRowMax = jet::kMaxRowSize - 4;
 constexpr uint32_t kMaxMemoBytes = 0xFFFFFF;
+constexpr int kMaxDecimalPrecision = 28;
+constexpr int kMaxCalculatedTextSize = 243;
 
 // The codes that Jet keeps in a column entry.
 namespace code {
 constexpr uint8_t kYesNo = 0x01, kByte = 0x02, kInteger = 0x03, kLong = 0x04, kCurrency = 0x05,
                   kSingle = 0x06, kDouble = 0x07, kDateTime = 0x08, kBinary = 0x09, kText = 0x0A,
-                  kOle = 0x0B, kMemo = 0x0C, kGuid = 0x0F;
+                  kOle = 0x0B, kMemo = 0x0C, kGuid = 0x0F, kDecimal = 0x10, kAttachment = 0x12,
+                  kDateTimeExtended = 0x14;
 }
+
+// The version byte of the file header: Jet 4, and the ACE files of Access 2007, 2010 and 2019.
+namespace version {
+constexpr uint8_t kJet4 = 0x01, kAce2007 = 0x02, kAce2010 = 0x03, kAce2019 = 0x06;
+}
+
+// A calculated value is kept in a wrapper: 16 bytes, the length of the value (4 bytes, little
+// endian), the value, and 3 bytes. Access gives a calculated column of a fixed-size result 39 as
+// its length; a calculated text the bytes of its characters and the wrapper's 23.
+constexpr size_t kWrapperValueOffset = 20;
+constexpr size_t kWrapperTrailer = 3;
+constexpr uint16_t kCalculatedFixedLength = 39;
+
+// Column entry bytes 11 and 12 of a Date/Time Extended column, as Access writes them.
+constexpr uint8_t kExtendedDateEntryBytes[2] = {0x09, 0x07};
 
 // A column as the table definition and the rows lay it out.
 struct StoredColumn {
   std::string name;
-  uint8_t code = 0;
-  uint16_t length = 0;  // the length field of the entry: bytes of a fixed value, text bytes
+  uint8_t code = 0;        // the kind of the values; a calculated column's: of its result
+  uint8_t entry_code = 0;  // the type that the column entry names
+  uint16_t length = 0;     // the length field of the entry: bytes of a fixed value, text bytes
   bool fixed = false;
+  bool calculated = false;
   uint16_t fixed_offset = 0;
   uint16_t variable_index = 0;
   int max_characters = 0;
+  int precision = 0;
+  int scale = 0;
+  // Of an attachment column: the number by which Access's table of such columns (which this
+  // writer does not write) knows it; counted within the table.
+  uint32_t attachment_id = 0;
+  std::string expression;
 };
 
 struct TableLayout {
@@ -73,6 +99,12 @@ uint16_t FixedLength(uint8_t type_code) {
       return 8;
     case code::kGuid:
       return 16;
+    case code::kDecimal:
+      return 17;
+    case code::kDateTimeExtended:
+      return 42;
+    case code::kAttachment:
+      return 4;
     default:
       return 0;
   }
@@ -102,6 +134,12 @@ uint8_t TypeCode(JetType type) {
       return code::kMemo;
     case JetType::kGuid:
       return code::kGuid;
+    case JetType::kDecimal:
+      return code::kDecimal;
+    case JetType::kDateTimeExtended:
+      return code::kDateTimeExtended;
+    case JetType::kAttachment:
+      return code::kAttachment;
   }
   return 0;
 }
@@ -123,17 +161,45 @@ struct ColumnSpec {
   std::string name;
   uint8_t code;
   int max_characters;
+  int precision = 0;
+  int scale = 0;
+  std::string expression{};
 };
+
+// The type that Access names in the entry of a calculated column: that of its result, but a
+// Yes/No one as an Integer and a Memo one as a Text (its ResultType property tells them).
+uint8_t CalculatedEntryCode(uint8_t result_code) {
+  if (result_code == code::kYesNo) return code::kInteger;
+  if (result_code == code::kMemo) return code::kText;
+  return result_code;
+}
+
+uint16_t CalculatedLength(const ColumnSpec& wanted) {
+  if (wanted.code == code::kText) return static_cast<uint16_t>(2 * wanted.max_characters + 23);
+  if (wanted.code == code::kMemo) return 0;
+  return kCalculatedFixedLength;
+}
 
 TableLayout LayOut(const std::vector<ColumnSpec>& wanted_columns) {
   TableLayout layout;
+  uint32_t attachments = 0;
   for (const ColumnSpec& wanted : wanted_columns) {
     StoredColumn column;
     column.name = wanted.name;
     column.code = wanted.code;
+    column.entry_code = wanted.code;
     column.max_characters = wanted.max_characters;
-    column.fixed = FixedLength(wanted.code) > 0;
-    if (column.fixed) {
+    column.precision = wanted.precision;
+    column.scale = wanted.scale;
+    column.expression = wanted.expression;
+    column.calculated = !wanted.expression.empty();
+    column.fixed = FixedLength(wanted.code) > 0 && !column.calculated;
+    if (wanted.code == code::kAttachment) column.attachment_id = ++attachments;
+    if (column.calculated) {
+      column.entry_code = CalculatedEntryCode(wanted.code);
+      column.length = CalculatedLength(wanted);
+      column.variable_index = layout.variable_count++;
+    } else if (column.fixed) {
       column.length = FixedLength(wanted.code);
       column.fixed_offset = layout.fixed_size;
       if (wanted.code != code::kYesNo) layout.fixed_size += column.length;
@@ -148,6 +214,26 @@ TableLayout LayOut(const std::vector<ColumnSpec>& wanted_columns) {
   return layout;
 }
 
+// Throws when `column` has a shape that Access does not give a column.
+void CheckShape(const JetColumn& column) {
+  const bool calculated = !column.expression.empty();
+  const int most_characters = calculated ? kMaxCalculatedTextSize : 255;
+  if (column.type == JetType::kText && (column.size < 1 || column.size > most_characters)) {
+    throw RaisedError("text column " + column.name + " must have a size of 1 to " +
+                      std::to_string(most_characters));
+  }
+  if (column.type == JetType::kDecimal && !calculated &&
+      (column.precision < 1 || column.precision > kMaxDecimalPrecision || column.scale < 0 ||
+       column.scale > column.precision)) {
+    throw RaisedError("decimal column " + column.name +
+                      " must have a precision of 1 to 28 and a scale of 0 to its precision");
+  }
+  if (calculated && (column.type == JetType::kByte || column.type == JetType::kDateTimeExtended ||
+                     column.type == JetType::kAttachment)) {
+    throw RaisedError("column " + column.name + " cannot be calculated: Access has no such result");
+  }
+}
+
 TableLayout LayOutUserTable(const JetTable& table) {
   CheckName(table.name, "table");
   if (table.columns.empty() || table.columns.size() > kMaxColumns) {
@@ -160,10 +246,9 @@ TableLayout LayOutUserTable(const JetTable& table) {
     if (!seen.insert(Lower(column.name)).second) {
       throw RaisedError("table " + table.name + " has two columns named " + column.name);
     }
-    if (column.type == JetType::kText && (column.size < 1 || column.size > 255)) {
-      throw RaisedError("text column " + column.name + " must have a size of 1 to 255");
-    }
-    specs.push_back({column.name, TypeCode(column.type), column.size});
+    CheckShape(column);
+    specs.push_back({column.name, TypeCode(column.type), column.size, column.precision,
+                     column.scale, column.expression});
   }
   return LayOut(specs);
 }
@@ -198,42 +283,81 @@ const T& Expect(const Value& value, const char* what) {
 }
 
 template <typename T>
-void PutRaw(std::vector<uint8_t>& row, size_t at, const T& number) {
-  std::memcpy(&row[at], &number, sizeof number);
+std::vector<uint8_t> RawBytes(const T& number) {
+  std::vector<uint8_t> bytes(sizeof number);
+  std::memcpy(bytes.data(), &number, sizeof number);
+  return bytes;
 }
 
-void PutFixed(const StoredColumn& column, const Value& value, std::vector<uint8_t>& row) {
-  const size_t at = 2 + column.fixed_offset;
+Decimal DecimalIn(const StoredColumn& column, const Value& value) {
+  if (const auto* decimal = std::get_if<Decimal>(&value)) {
+    return column.calculated ? *decimal
+                             : JetDecimalAtScale(*decimal, column.scale, column.precision);
+  }
+  const int64_t number = IntegerOf(value);
+  const Decimal whole{
+      number < 0 ? 0 - static_cast<uint64_t>(number) : static_cast<uint64_t>(number), 0, 0,
+      number < 0};
+  return column.calculated ? whole : JetDecimalAtScale(whole, column.scale, column.precision);
+}
+
+// A sign byte, then the magnitude as four little-endian 32-bit words, the most significant first.
+std::vector<uint8_t> DecimalBytes(const Decimal& decimal) {
+  std::vector<uint8_t> bytes(17, 0);
+  bytes[0] = decimal.negative ? 0x80 : 0x00;
+  PutU32(&bytes[5], decimal.high);
+  PutU32(&bytes[9], static_cast<uint32_t>(decimal.low >> 32));
+  PutU32(&bytes[13], static_cast<uint32_t>(decimal.low));
+  return bytes;
+}
+
+// The ASCII text of the days since 1 January of the year 1 (19 digits), a colon, the seconds
+// since midnight (12 digits) and their 100-nanosecond units (7 digits), ":7" and a NUL.
+std::vector<uint8_t> ExtendedDateBytes(const Value& value) {
+  const JetExtendedDate date =
+      ParseJetExtendedDate(Expect<std::string>(value, "a Date/Time Extended text"));
+  char text[64];
+  const int length =
+      std::snprintf(text, sizeof text, "%019lld:%012lld%07lld:7", static_cast<long long>(date.days),
+                    static_cast<long long>(date.ticks / 10'000'000),
+                    static_cast<long long>(date.ticks % 10'000'000));
+  return std::vector<uint8_t>(text, text + length + 1);
+}
+
+// The stored bytes of a value of a fixed-size kind.
+std::vector<uint8_t> FixedBytes(const StoredColumn& column, const Value& value) {
+  std::vector<uint8_t> bytes(FixedLength(column.code), 0);
   switch (column.code) {
     case code::kByte:
-      row[at] = static_cast<uint8_t>(IntegerIn(value, 0, 255));
-      break;
+      bytes[0] = static_cast<uint8_t>(IntegerIn(value, 0, 255));
+      return bytes;
     case code::kInteger:
-      PutU16(&row[at], static_cast<uint32_t>(IntegerIn(value, -32768, 32767)));
-      break;
+      PutU16(bytes.data(), static_cast<uint32_t>(IntegerIn(value, -32768, 32767)));
+      return bytes;
     case code::kLong:
-      PutU32(&row[at], static_cast<uint32_t>(IntegerIn(value, INT32_MIN, INT32_MAX)));
-      break;
+    case code::kAttachment:
+      PutU32(bytes.data(), static_cast<uint32_t>(IntegerIn(value, INT32_MIN, INT32_MAX)));
+      return bytes;
     case code::kCurrency:
-      PutRaw(row, at, Expect<Currency>(value, "a currency amount").scaled);
-      break;
+      return RawBytes(Expect<Currency>(value, "a currency amount").scaled);
     case code::kSingle:
-      PutRaw(row, at, static_cast<float>(NumberOf(value)));
-      break;
+      return RawBytes(static_cast<float>(NumberOf(value)));
     case code::kDouble:
-      PutRaw(row, at, NumberOf(value));
-      break;
+      return RawBytes(NumberOf(value));
     case code::kDateTime:
-      PutRaw(row, at, Expect<Date>(value, "a date").days);
-      break;
+      return RawBytes(Expect<Date>(value, "a date").days);
     case code::kGuid: {
       const Guid& guid = Expect<Guid>(value, "a GUID");
-      PutU32(&row[at], guid.data1);
-      PutU16(&row[at + 4], guid.data2);
-      PutU16(&row[at + 6], guid.data3);
-      std::memcpy(&row[at + 8], guid.data4.data(), guid.data4.size());
-      break;
+      PutU32(&bytes[0], guid.data1);
+      PutU16(&bytes[4], guid.data2);
+      PutU16(&bytes[6], guid.data3);
+      std::memcpy(&bytes[8], guid.data4.data(), guid.data4.size());
+      return bytes;
     }
+    case code::kDecimal:
+      return DecimalBytes(DecimalIn(column, value));
+    case code::kDateTimeExtended:
+      return ExtendedDateBytes(value);
     default:
       throw RaisedError("the column takes no value but Null");
   }
@@ -249,8 +373,8 @@ std::vector<uint8_t> TextBytes(const StoredColumn& column, const Value& value) {
   return EncodeJetText(units);
 }
 
-// The 12-byte memo field, followed by the text itself when it is short enough to stay inline;
-// longer texts go to long-value pages, as one row or as a chain of rows.
+// The 12-byte memo field, followed by the value itself when it is short enough to stay inline;
+// longer values go to long-value pages, as one row or as a chain of rows.
 std::vector<uint8_t> MemoData(const std::vector<uint8_t>& text, RowPages& long_values) {
   if (text.size() > kMaxMemoBytes) throw RaisedError("the memo is too long");
   std::vector<uint8_t> field(kMemoFieldSize, 0);
@@ -285,9 +409,60 @@ std::vector<uint8_t> VariableData(const StoredColumn& column, const Value& value
       return TextBytes(column, value);
     case code::kMemo:
       return MemoData(TextBytes(column, value), long_values);
+    case code::kOle:
+      return MemoData(Expect<Bytes>(value, "bytes"), long_values);
     default:
       throw RaisedError("the column takes no value but Null");
   }
+}
+
+// A calculated decimal: its length (14, 2 bytes), its scale, a sign byte, then the magnitude as
+// a little-endian 32-bit word of its top bits and a little-endian 64-bit word of the rest.
+std::vector<uint8_t> CalculatedDecimalBytes(const Decimal& decimal) {
+  if (decimal.scale > kMaxDecimalPrecision) throw RaisedError("the decimal has too many decimals");
+  std::vector<uint8_t> bytes(16, 0);
+  PutU16(&bytes[0], 14);
+  bytes[2] = decimal.scale;
+  bytes[3] = decimal.negative ? 0x80 : 0x00;
+  PutU32(&bytes[4], decimal.high);
+  PutU32(&bytes[8], static_cast<uint32_t>(decimal.low));
+  PutU32(&bytes[12], static_cast<uint32_t>(decimal.low >> 32));
+  return bytes;
+}
+
+// A calculated result's own bytes: a Yes/No one as one byte, a text as a text column keeps it, a
+// memo in plain UTF-16LE, the others as their fixed-size kind; none for Null. Throws for an
+// empty text, which could not be told from Null.
+std::vector<uint8_t> CalculatedBytes(const StoredColumn& column, const Value& value) {
+  if (column.code == code::kYesNo) {
+    return {static_cast<uint8_t>(Expect<bool>(value, "Yes or No") ? 0xFF : 0x00)};
+  }
+  if (IsNull(value)) return {};
+  const bool textual = column.code == code::kText || column.code == code::kMemo;
+  if (textual && Expect<std::string>(value, "a text").empty()) {
+    throw RaisedError("an empty calculated text would be stored as no bytes, which is Null");
+  }
+  if (column.code == code::kText) return TextBytes(column, value);
+  if (column.code == code::kDecimal) return CalculatedDecimalBytes(DecimalIn(column, value));
+  if (column.code == code::kMemo) {
+    std::vector<uint8_t> bytes;
+    for (char16_t unit : Utf8ToUtf16(Expect<std::string>(value, "a text"))) {
+      AppendU16(bytes, unit);
+    }
+    return bytes;
+  }
+  return FixedBytes(column, value);
+}
+
+// The wrapped value of a calculated field; a memo's wrapper is its long value.
+std::vector<uint8_t> CalculatedData(const StoredColumn& column, const Value& value,
+                                    RowPages& long_values) {
+  const std::vector<uint8_t> result = CalculatedBytes(column, value);
+  std::vector<uint8_t> wrapper(kWrapperValueOffset, 0);
+  PutU32(&wrapper[kWrapperValueOffset - 4], static_cast<uint32_t>(result.size()));
+  wrapper.insert(wrapper.end(), result.begin(), result.end());
+  wrapper.insert(wrapper.end(), kWrapperTrailer, 0);
+  return column.code == code::kMemo ? MemoData(wrapper, long_values) : wrapper;
 }
 
 // A row: the column count, the fixed area, the variable data, the end offset, the variable
@@ -310,10 +485,16 @@ std::vector<uint8_t> EncodeRow(const TableLayout& layout, const JetRow& values,
     try {
       if (!column.fixed) offsets.push_back(static_cast<uint16_t>(row.size()));
       bool present = !IsNull(value);
-      if (column.code == code::kYesNo) {
+      if (column.calculated) {
+        // Access keeps a Null result as a wrapper of no bytes.
+        const std::vector<uint8_t> data = CalculatedData(column, value, long_values);
+        row.insert(row.end(), data.begin(), data.end());
+        present = true;
+      } else if (column.code == code::kYesNo) {
         present = Expect<bool>(value, "Yes or No (a Yes/No value is never Null)");
       } else if (present && column.fixed) {
-        PutFixed(column, value, row);
+        const std::vector<uint8_t> data = FixedBytes(column, value);
+        std::copy(data.begin(), data.end(), row.begin() + 2 + column.fixed_offset);
       } else if (present) {
         const std::vector<uint8_t> data = VariableData(column, value, long_values);
         row.insert(row.end(), data.begin(), data.end());
@@ -350,19 +531,100 @@ void AppendName(std::vector<uint8_t>& bytes, const std::string& name) {
   for (char16_t unit : units) AppendU16(bytes, unit);
 }
 
+// Bytes 11 to 14 of a column entry: a decimal's precision and scale (none for a calculated one,
+// whose values carry their scale), Access's bytes for Date/Time Extended, the attachment key of
+// an attachment column, and for the others the General sort order.
+void PutEntryDetails(uint8_t* at, const StoredColumn& column) {
+  if (column.code == code::kDecimal) {
+    if (!column.calculated) {
+      at[0] = static_cast<uint8_t>(column.precision);
+      at[1] = static_cast<uint8_t>(column.scale);
+    }
+  } else if (column.code == code::kDateTimeExtended) {
+    std::copy(std::begin(kExtendedDateEntryBytes), std::end(kExtendedDateEntryBytes), at);
+  } else if (column.code == code::kAttachment) {
+    PutU32(at, column.attachment_id);
+  } else {
+    PutU16(at, 0x0409);
+  }
+}
+
 void AppendColumnEntry(std::vector<uint8_t>& bytes, const StoredColumn& column, uint16_t number) {
   std::vector<uint8_t> entry(kColumnEntrySize, 0);
-  entry[0] = column.code;
+  entry[0] = column.entry_code;
   PutU32(&entry[1], kTableNumberMark);
   PutU16(&entry[5], number);
   PutU16(&entry[7], column.variable_index);
   PutU16(&entry[9], number);
-  PutU16(&entry[11], 0x0409);                                             // General sort order
-  entry[15] = static_cast<uint8_t>((column.fixed ? 0x01 : 0x00) | 0x02);  // fixed; may be Null
-  if (column.code == code::kText || column.code == code::kMemo) entry[16] = 0x01;  // compressible
+  PutEntryDetails(&entry[11], column);
+  // Fixed size; may be Null; an attachment column's keys are numbered as an AutoNumber's.
+  entry[15] = static_cast<uint8_t>((column.fixed ? 0x01 : 0x00) | 0x02 |
+                                   (column.code == code::kAttachment ? 0x04 : 0x00));
+  if (column.calculated) {
+    entry[16] = 0xC0;
+  } else if (column.code == code::kText || column.code == code::kMemo) {
+    entry[16] = 0x01;  // compressible
+  }
   PutU16(&entry[21], column.fixed_offset);
   PutU16(&entry[23], column.length);
   bytes.insert(bytes.end(), entry.begin(), entry.end());
+}
+
+void AppendPropertyName(std::vector<uint8_t>& bytes, const std::string& name) {
+  const std::u16string units = Utf8ToUtf16(name);
+  AppendU16(bytes, static_cast<uint32_t>(2 * units.size()));
+  for (char16_t unit : units) AppendU16(bytes, unit);
+}
+
+// A block of the property blob: its length (4 bytes, itself included), its kind, its content.
+void AppendPropertyBlock(std::vector<uint8_t>& blob, uint16_t kind,
+                         const std::vector<uint8_t>& content) {
+  AppendU32(blob, static_cast<uint32_t>(6 + content.size()));
+  AppendU16(blob, kind);
+  blob.insert(blob.end(), content.begin(), content.end());
+}
+
+// One property: its length (2 bytes, itself included), 1 (kept with the definition), its DAO
+// type, the number of its name in the list of names, the length of its value, its value.
+void AppendProperty(std::vector<uint8_t>& block, uint8_t type, uint16_t name,
+                    const std::vector<uint8_t>& value) {
+  AppendU16(block, static_cast<uint32_t>(8 + value.size()));
+  block.push_back(0x01);
+  block.push_back(type);
+  AppendU16(block, name);
+  AppendU16(block, static_cast<uint32_t>(value.size()));
+  block.insert(block.end(), value.begin(), value.end());
+}
+
+// The table's property blob, kept in its catalog row, as Access writes it: "MR2", the names of
+// the properties, then a block for each calculated column with its Expression (a Memo) and its
+// ResultType (a Byte: the code of its result's type). Empty for a table without calculated
+// columns.
+std::vector<uint8_t> PropertyBlob(const TableLayout& layout) {
+  constexpr uint16_t kNames = 0x80, kColumnProperties = 0x01;
+  constexpr uint8_t kDaoByte = 2, kDaoMemo = 12;
+  constexpr uint16_t kExpression = 0, kResultType = 1;
+  std::vector<uint8_t> blob = {'M', 'R', '2', 0};
+  std::vector<uint8_t> names;
+  AppendPropertyName(names, "Expression");
+  AppendPropertyName(names, "ResultType");
+  AppendPropertyBlock(blob, kNames, names);
+  bool any = false;
+  for (const StoredColumn& column : layout.columns) {
+    if (!column.calculated) continue;
+    any = true;
+    std::vector<uint8_t> name;
+    AppendPropertyName(name, column.name);
+    std::vector<uint8_t> block;
+    AppendU32(block, static_cast<uint32_t>(4 + name.size()));
+    block.insert(block.end(), name.begin(), name.end());
+    std::vector<uint8_t> expression;
+    for (char16_t unit : Utf8ToUtf16(column.expression)) AppendU16(expression, unit);
+    AppendProperty(block, kDaoMemo, kExpression, expression);
+    AppendProperty(block, kDaoByte, kResultType, {column.code});
+    AppendPropertyBlock(blob, kColumnProperties, block);
+  }
+  return any ? blob : std::vector<uint8_t>{};
 }
 
 // The definition's bytes as one stream: page header, table block, column entries, names and
@@ -444,7 +706,7 @@ constexpr int16_t kTypeContainer = 3;
 constexpr int32_t kSystemFlag = INT32_MIN;  // 0x80000000
 
 JetRow CatalogRow(int32_t id, int32_t parent, const std::string& name, int16_t type, int32_t flags,
-                  Date created) {
+                  Date created, const std::vector<uint8_t>& properties = {}) {
   JetRow row(CatalogColumns().size(), Null{});
   row[0] = id;
   row[1] = parent;
@@ -453,7 +715,25 @@ JetRow CatalogRow(int32_t id, int32_t parent, const std::string& name, int16_t t
   row[4] = created;
   row[5] = created;
   row[7] = flags;
+  if (!properties.empty()) row[14] = Bytes(properties);  // LvProp
   return row;
+}
+
+// The file's version: Jet 4 unless a column needs the ACE of a later Access.
+uint8_t FileVersion(const JetDatabase& database) {
+  uint8_t file_version = version::kJet4;
+  for (const JetTable& table : database.tables) {
+    for (const JetColumn& column : table.columns) {
+      if (column.type == JetType::kAttachment) {
+        file_version = std::max(file_version, version::kAce2007);
+      }
+      if (!column.expression.empty()) file_version = std::max(file_version, version::kAce2010);
+      if (column.type == JetType::kDateTimeExtended) {
+        file_version = std::max(file_version, version::kAce2019);
+      }
+    }
+  }
+  return file_version;
 }
 
 class DatabaseWriter {
@@ -462,7 +742,7 @@ class DatabaseWriter {
       : database_(database), long_values_(file_, RowPages::LongValues()) {}
 
   void Write(const std::filesystem::path& path) {
-    jet::WriteHeaderPage(file_[file_.Add()], database_.created);
+    jet::WriteHeaderPage(file_[file_.Add()], database_.created, FileVersion(database_));
     // Page 1 is where Access keeps its map of all pages; no reader looks at it, so it is left
     // an empty data page.
     jet::Page& page_map = file_[file_.Add()];
@@ -529,7 +809,8 @@ class DatabaseWriter {
     for (const TableInFile& table : tables_) {
       AddRow(catalog,
              CatalogRow(static_cast<int32_t>(table.definition_pages.front()), kTablesContainerId,
-                        table.name, kTypeTable, table.system ? kSystemFlag : 0, created));
+                        table.name, kTypeTable, table.system ? kSystemFlag : 0, created,
+                        PropertyBlob(table.layout)));
     }
   }
 

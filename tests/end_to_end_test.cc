@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <bit>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -18,6 +20,7 @@
 #include "restore/restore_tables.h"
 #include "restore/table_steps.h"
 #include "testing/dbus_systemd.h"
+#include "testing/jet_description.h"
 #include "testing/postgres_server.h"
 #include "testing/product_folder.h"
 #include "testing/table_compare.h"
@@ -89,6 +92,102 @@ std::string MakeSqliteLive(const std::filesystem::path& file) {
   return "Driver={SQLite3};Database=" + file.string();
 }
 
+// Every line that the SQLite command-line shell prints for `sql` on the live database `live`.
+std::vector<std::string> SqliteLines(const std::string& live, const std::string& sql) {
+  const std::string file = live.substr(live.find("Database=") + 9);
+  const std::string command = "sqlite3 '" + file + "' \"" + sql + "\"";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  std::vector<std::string> lines;
+  char text[4096];
+  while (std::fgets(text, sizeof text, pipe) != nullptr) {
+    lines.emplace_back(text, std::strcspn(text, "\n"));
+  }
+  pclose(pipe);
+  return lines;
+}
+
+std::string SqliteCount(const std::string& live, const std::string& table) {
+  const std::vector<std::string> lines = SqliteLines(live, "SELECT count(*) FROM " + table);
+  return lines.empty() ? "" : lines.front();
+}
+
+// Doubles and Singles that 15 and 7 digits would not give back, and the ends of their ranges
+// (not the largest Double, which SQLite's ODBC driver, reading 15 digits, would make infinite).
+const std::vector<double> kExactDoubles = {
+    0.30000000000000004,      123456789.12345678,     1.0 / 3, 1e20, 1.2345678901234567e300,
+    -2.2250738585072014e-308, 4.9406564584124654e-324};
+const std::vector<float> kExactSingles = {1.0000001f,    3.1415927f,       16777216.0f, 0.1f,
+                                          3.4028235e38f, -1.17549435e-38f, 1e-45f};
+
+// The backup of the successful runs, with rows of Services (timeout_s, a Double) and
+// SecProfiles (weight, a Single) that hold them.
+nlohmann::json BackupWithExactNumbers() {
+  nlohmann::json description = Fixture("narvel_backup");
+  for (auto& table : description["tables"]) {
+    for (size_t i = 0; i < kExactDoubles.size() && table["name"] == "Services"; ++i) {
+      table["rows"].push_back(
+          {10 + i, 1, "exact " + std::to_string(i), 1000 + i, kExactDoubles[i]});
+    }
+    for (size_t i = 0; i < kExactSingles.size() && table["name"] == "SecProfiles"; ++i) {
+      table["rows"].push_back({10 + i, "exact " + std::to_string(i), false, "0", kExactSingles[i]});
+    }
+  }
+  return description;
+}
+
+// The SQLite columns that BackupWithEveryKindOfColumn adds to Services. SQLite keeps no more
+// than a Double's digits in a NUMERIC column: the 28-digit decimals go to a TEXT one.
+const char kAddedSqliteColumns[] =
+    "ALTER TABLE Services ADD COLUMN cost NUMERIC; ALTER TABLE Services ADD COLUMN share TEXT; "
+    "ALTER TABLE Services ADD COLUMN units NUMERIC; ALTER TABLE Services ADD COLUMN label TEXT; "
+    "ALTER TABLE Services ADD COLUMN checked DATETIME;";
+
+// BackupWithExactNumbers as an Access 2019 file whose Services also has Decimal columns of three
+// scales, a calculated column and a Date/Time Extended one.
+nlohmann::json BackupWithEveryKindOfColumn() {
+  nlohmann::json description = BackupWithExactNumbers();
+  for (auto& table : description["tables"]) {
+    if (table["name"] != "Services") continue;
+    for (const nlohmann::json& column : nlohmann::json::parse(R"json([
+           {"name": "cost", "type": "decimal", "precision": 10, "scale": 4},
+           {"name": "share", "type": "decimal", "precision": 28, "scale": 10},
+           {"name": "units", "type": "decimal", "precision": 5},
+           {"name": "label", "type": "text", "expression": "[name] & \":\" & [port]"},
+           {"name": "checked", "type": "datetimeextended"}])json")) {
+      table["columns"].push_back(column);
+    }
+    const nlohmann::json added = nlohmann::json::parse(R"json([
+        ["123456.789", "123456789012345678.1234567891", 12345, "SNMP:161",
+         "2021-06-14 22:45:12.3456789"],
+        ["-0.0001", "-0.0000000001", -1, "SSH:22", "1899-12-28 23:59:59.6"],
+        [null, null, null, null, null],
+        ["999999.9999", "999999999999999999.9999999999", 0, "a", "0100-01-01 00:00:00.4"]])json");
+    auto& rows = table["rows"];
+    for (size_t i = 0; i < rows.size(); ++i) {
+      for (const auto& value : added[std::min(i, added.size() - 1)]) rows[i].push_back(value);
+    }
+  }
+  return description;
+}
+
+// The bits of the numbers of `column` in `table` of the backup that `description` describes, in
+// the order of its rows: a Single's as a Single.
+std::vector<uint64_t> BackupBits(const nlohmann::json& description, const std::string& table,
+                                 size_t column) {
+  std::vector<uint64_t> bits;
+  for (const JetTable& backup_table : ParseJetDescription(description).tables) {
+    if (backup_table.name != table) continue;
+    for (const JetRow& row : backup_table.rows) {
+      if (const auto* single = std::get_if<float>(&row[column])) {
+        bits.push_back(std::bit_cast<uint32_t>(*single));
+      } else {
+        bits.push_back(std::bit_cast<uint64_t>(std::get<double>(row[column])));
+      }
+    }
+  }
+  return bits;
+}
+
 class EndToEnd : public testing::Test {
  protected:
   EndToEnd() : product_(TOVERAK_EXECUTABLE), database_(NewPosixDatabase()) {}
@@ -136,6 +235,38 @@ class EndToEnd : public testing::Test {
     }
   }
 
+  // The bits of the numbers of `column` in the live `table`, in the order of `key`: a Single's
+  // as a Single (SQLite gives it back as a Double). Read exactly: SQLite's ODBC driver gives
+  // only 15 digits.
+  std::vector<uint64_t> LiveBits(const std::string& live, const std::string& table,
+                                 const std::string& column, const std::string& key, bool single) {
+    std::vector<uint64_t> bits;
+    if (live.starts_with("Driver={SQLite3}")) {
+      for (const std::string& line :
+           SqliteLines(live, "SELECT ieee754_mantissa(" + column + ") || ' ' || ieee754_exponent(" +
+                                 column + ") FROM " + table + " ORDER BY " + key)) {
+        const double number = std::ldexp(std::stod(line), std::stoi(line.substr(line.find(' '))));
+        bits.push_back(single ? std::bit_cast<uint32_t>(static_cast<float>(number))
+                              : std::bit_cast<uint64_t>(number));
+      }
+      return bits;
+    }
+    // Marked with an "x", so that the hexadecimal digits are not taken for a number.
+    const std::string send = single ? "float4send" : "float8send";
+    const CanonicalTable sent = Live(live, "SELECT 'x' || encode(" + send + "(" + column +
+                                               "), 'hex') FROM " + table + " ORDER BY " + key);
+    for (const auto& row : sent.rows) bits.push_back(std::stoull(row[0].substr(1), nullptr, 16));
+    return bits;
+  }
+
+  // Every Double of Services and every Single of SecProfiles is the backup's, bit for bit.
+  void ExpectExactNumbers(const std::string& live, const nlohmann::json& description) {
+    EXPECT_EQ(LiveBits(live, "Services", "timeout_s", "service_id", false),
+              BackupBits(description, "Services", 4));
+    EXPECT_EQ(LiveBits(live, "SecProfiles", "weight", "secprofile_id", true),
+              BackupBits(description, "SecProfiles", 4));
+  }
+
   void ExpectUnits(SystemdOnPrivateBus& bus, const std::vector<std::string>& states) {
     for (size_t i = 0; i < 3; ++i)
       EXPECT_EQ(bus.ActiveState(kServices[i]), states[i]) << kServices[i];
@@ -145,27 +276,30 @@ class EndToEnd : public testing::Test {
   std::unique_ptr<Database> database_;
 };
 
+// From an Access 2019 backup with every kind of column that a restore copies.
 TEST_F(EndToEnd, ASuccessfulRunIntoSqlite) {
   SystemdOnPrivateBus bus(kRunningUnits);
   const std::string live = MakeSqliteLive(product_.backups() / "live.db");
+  SqliteLines(live, kAddedSqliteColumns);
   product_.WriteNarvelMdb(true, live);
-  const std::filesystem::path backup = TodaysBackup(Fixture("narvel_backup"));
+  const nlohmann::json description = BackupWithEveryKindOfColumn();
+  const std::filesystem::path backup = TodaysBackup(description);
 
   const ProductRun run = product_.Run(TemplatePath());
   EXPECT_EQ(run.status, 0) << run.console;
   ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
   ExpectRestored(live, backup, "SELECT * FROM ATR_Log ORDER BY rowid");
+  ExpectExactNumbers(live, description);
+  // The decimals in full, and the extended dates rounded to the second as a date is, forward
+  // in time before 30 December 1899 too.
+  const std::vector<std::string> exact = SqliteLines(
+      live,
+      "SELECT share || '|' || checked FROM Services WHERE service_id <= 10 AND share IS NOT NULL "
+      "ORDER BY service_id");
+  EXPECT_EQ(exact, (std::vector<std::string>{"123456789012345678.1234567891|2021-06-14 22:45:12",
+                                             "-0.0000000001|1899-12-29",
+                                             "999999999999999999.9999999999|0100-01-01"}));
   ExpectUnits(bus, {"active", "active", "active"});
-}
-
-std::string SqliteCount(const std::string& live, const std::string& table) {
-  const std::string file = live.substr(live.find("Database=") + 9);
-  const std::string command = "sqlite3 '" + file + "' 'SELECT count(*) FROM " + table + "'";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  char text[32] = {};
-  const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
-  pclose(pipe);
-  return read ? std::string(text, std::strlen(text) - 1) : "";
 }
 
 TEST_F(EndToEnd, ASuccessfulRunIntoPostgres) {
@@ -181,13 +315,15 @@ TEST_F(EndToEnd, ASuccessfulRunIntoPostgres) {
   // Booleans come back as truth values rather than as the characters 1 and 0.
   const std::string live = server.OdbcText(name) + ";BoolsAsChar=0";
   product_.WriteNarvelMdb(true, live);
-  const std::filesystem::path backup = TodaysBackup(Fixture("narvel_backup"));
+  const nlohmann::json description = BackupWithExactNumbers();
+  const std::filesystem::path backup = TodaysBackup(description);
 
   const ProductRun run = product_.Run(TemplatePath());
   EXPECT_EQ(run.status, 0) << run.console;
   ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
   ExpectRestored(live, backup,
                  "SELECT logged_at, node_id, severity, message FROM ATR_Log ORDER BY log_id");
+  ExpectExactNumbers(live, description);
   ExpectUnits(bus, {"active", "active", "active"});
 }
 
