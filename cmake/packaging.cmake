@@ -54,11 +54,11 @@ set(CPACK_PACKAGE_VENDOR "the Toverak developers")
 set(CPACK_PACKAGE_CONTACT "The Toverak developers <toverak@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "unattended restore of the Narvel configuration")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Toverak puts the configuration of the Narvel network-management product back from a\n"
-       "dated Access backup: it stops the product's services, restores 13 configuration tables\n"
-       "into the live SQL database and starts the services again, showing nothing and asking\n"
-       "nothing. toverak-check tells beforehand whether a restore from a backup would get\n"
-       "through it.")
+       "Toverak puts the configuration of the Narvel network-management product\n"
+       "back from a dated Access backup: it stops the product's services, restores\n"
+       "13 configuration tables into the live SQL database and starts the services\n"
+       "again, showing nothing and asking nothing. toverak-check tells beforehand\n"
+       "whether a restore from a backup would get through it.")
 
 if(WIN32)
   enable_language(RC)

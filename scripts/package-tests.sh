@@ -6,10 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for preset in release windows-i686; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-done
+# Only what the packages hold (and make-mdb), not the tests: cpack installs what is built.
+cmake --preset release >/dev/null
+cmake --build --preset release --target toverak toverak-check toverak_docs make-mdb
+cmake --preset windows-i686 >/dev/null
+cmake --build --preset windows-i686
 
 version=$(sed -n 's/^project(toverak VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 work=$(mktemp -d /tmp/toverak-package.XXXXXX)
@@ -63,7 +64,7 @@ done
 (cd build/release && cpack -G DEB -B "$work/deb" >/dev/null)
 deb=$work/deb/toverak_${version}_$(dpkg --print-architecture).deb
 echo "== lintian $(basename "$deb")"
-lintian --fail-on error --info "$deb" || fail "lintian finds errors in $deb"
+lintian --fail-on error,warning --display-info "$deb" || fail "lintian finds errors or warnings in $deb"
 dpkg-deb -f "$deb" Depends | grep -q 'libmdb.*libodbc\|libodbc.*libmdb' ||
   fail "the package's dependencies were not computed: $(dpkg-deb -f "$deb" Depends)"
 [[ $(dpkg-deb -f "$deb" Recommends) == "libsqliteodbc, odbc-postgresql, tdsodbc, odbc-mariadb" ]] ||
