@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh machine: installs what it needs, builds the debug and the
 # sanitizer builds and runs every test in both, builds the release build whole with warnings as
-# errors and toverak as another project's subdirectory, then the Windows tests and the fuzzing.
+# errors and toverak as another project's subdirectory, then the Windows tests, the fuzzing and
+# the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -15,3 +16,4 @@ cmake --build --preset release-werror
 scripts/check-embedding.sh
 scripts/windows-tests.sh
 scripts/fuzz.sh --ci
+scripts/package-tests.sh

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <regex>
 
 #include "testing/jet_writer.h"
 #include "testing/product_folder.h"
@@ -94,6 +95,20 @@ TEST_F(ToverakCheck, AFileThatIsNoBackupFails) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("would fail: Restore_Err_Handler: "), std::string::npos) << run.output;
   EXPECT_EQ(RunCheck("").status, 2);
+}
+
+TEST_F(ToverakCheck, HelpAndVersionEndAtOnceAndAWrongCommandLineFails) {
+  const CheckRun version = RunCheck("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(version.output, std::regex(R"(toverak-check \d+\.\d+\.\d+\n)")))
+      << version.output;
+  const CheckRun help = RunCheck("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.output.starts_with("usage: toverak-check [--statements] BACKUP\n"))
+      << help.output;
+  const CheckRun two_backups = RunCheck("a.mdb b.mdb");
+  EXPECT_EQ(two_backups.status, 2);
+  EXPECT_TRUE(two_backups.output.starts_with("usage: ")) << two_backups.output;
 }
 
 }  // namespace
