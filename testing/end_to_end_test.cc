@@ -171,13 +171,7 @@ std::string SqliteCount(const std::string& live, const std::string& table) {
 TEST_F(EndToEnd, ASuccessfulRunIntoPostgres) {
   SystemdOnPrivateBus bus(kRunningUnits);
   PostgresServer& server = PostgresServer::Shared();
-  const std::string name = server.NewDatabase();
-  for (const char* script : {"live_schema_postgres.sql", "live_older_rows.sql"}) {
-    server.RunAsSuperuser(name, FixtureText(script));
-  }
-  server.RunAsSuperuser(name, "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
-                                  "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " +
-                                  server.user() + ";");
+  const std::string name = server.NewLiveDatabase();
   // Booleans come back as truth values rather than as the characters 1 and 0.
   const std::string live = server.OdbcText(name) + ";BoolsAsChar=0";
   product_.WriteNarvelMdb(true, live);
