@@ -1,13 +1,18 @@
-# Test support: the Jet writer that makes the test databases, and helpers that start real
-# components (a PostgreSQL server, a private D-Bus bus).
+# Test support: the Jet writer that makes the test databases, helpers that start real
+# components (PostgreSQL and MariaDB servers, a private D-Bus bus) and the restore in-process.
 find_package(nlohmann_json REQUIRED)
 toverak_sources(testing_sources testing)
-list(FILTER testing_sources EXCLUDE REGEX "_main\\.cc$")
+list(FILTER testing_sources EXCLUDE REGEX "(_main|_driver)\\.cc$")
 add_library(toverak_testing STATIC ${testing_sources})
-target_link_libraries(toverak_testing PUBLIC toverak_core nlohmann_json::nlohmann_json)
+target_link_libraries(toverak_testing PUBLIC toverak_posix toverak_fakes
+                      nlohmann_json::nlohmann_json)
 target_compile_definitions(toverak_testing PUBLIC
   TOVERAK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   TOVERAK_BINARY_DIR="${CMAKE_BINARY_DIR}")
+
+# An ODBC driver that reaches no database and records what it is sent; the driver manager loads
+# it by its path.
+add_library(toverak_recording_odbc MODULE testing/recording_odbc_driver.cc)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/testing/make_mdb_main.cc)
   add_executable(make-mdb testing/make_mdb_main.cc)
@@ -23,8 +28,9 @@ target_link_libraries(toverak_posix_tests PRIVATE toverak_posix toverak_testing 
 target_compile_definitions(toverak_posix_tests PRIVATE
   TOVERAK_EXECUTABLE="$<TARGET_FILE:toverak>"
   TOVERAK_CHECK="$<TARGET_FILE:toverak-check>"
+  TOVERAK_RECORDING_ODBC_DRIVER="$<TARGET_FILE:toverak_recording_odbc>"
   $<$<TARGET_EXISTS:make-mdb>:TOVERAK_MAKE_MDB="$<TARGET_FILE:make-mdb>">)
-add_dependencies(toverak_posix_tests toverak toverak-check)
+add_dependencies(toverak_posix_tests toverak toverak-check toverak_recording_odbc)
 gtest_discover_tests(toverak_posix_tests PROPERTIES LABELS integration DISCOVERY_TIMEOUT 60)
 
 include(cmake/benchmark.cmake)

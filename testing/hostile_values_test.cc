@@ -7,13 +7,12 @@
 #include <cstdlib>
 
 #include "platform/fake/fake_host.h"
-#include "platform/fake/fake_service_manager.h"
 #include "platform/posix/posix_env.h"
-#include "restore/restore_tables.h"
 #include "testing/jet_writer.h"
 #include "testing/mariadb_server.h"
 #include "testing/postgres_server.h"
 #include "testing/product_folder.h"
+#include "testing/restore_in_process.h"
 #include "testing/temp_folder.h"
 
 namespace toverak {
@@ -101,27 +100,6 @@ nlohmann::json HostileBackup() {
   return description;
 }
 
-struct RestoreOutcome {
-  bool ok = false;
-  std::string progress;
-  std::string log;
-};
-
-// The restore of the backup at `backup` into `target`, in this process, over the real database
-// objects and a host whose pauses take no time.
-RestoreOutcome Restore(const std::string& target, const std::filesystem::path& backup) {
-  FakeHost host;
-  std::unique_ptr<Database> database = NewPosixDatabase();
-  FakeServiceManager services;
-  Program program{Env{host, *database, services}, host.executable_folder, {}, target, {}};
-  int16_t restore_ok = 0;
-  RestoreOutcome outcome;
-  RestoreTables(program, backup.string(), restore_ok, outcome.progress);
-  outcome.ok = restore_ok != 0;
-  outcome.log = host.files[host.executable_folder + "/Toverak.log"];
-  return outcome;
-}
-
 // Every row of `query` on `target`, each value as the database gives it: texts byte for byte,
 // Null as "<null>", other values in their general text form.
 std::vector<std::vector<std::string>> Rows(const std::string& target, const std::string& query) {
@@ -189,7 +167,7 @@ class HostileValues : public ::testing::TestWithParam<LiveKind> {
 
 TEST_P(HostileValues, ArriveByteForByteAndChangeNoStatement) {
   const std::string live = MakeLive();
-  const RestoreOutcome outcome = Restore(live, WriteBackup(HostileBackup()));
+  const RestoreOutcome outcome = RestoreInProcess(live, WriteBackup(HostileBackup()));
   ASSERT_TRUE(outcome.ok) << outcome.log;
   EXPECT_EQ(outcome.log, "");
 
@@ -238,7 +216,7 @@ TEST_P(HostileValues, ATextWithANulEndsTheRunWithTheDatabasesMessage) {
   for (auto& table : description["tables"]) {
     if (table["name"] == "CustomMenus") table["rows"][1][1] = std::string("before\0after", 12);
   }
-  const RestoreOutcome outcome = Restore(live, WriteBackup(description));
+  const RestoreOutcome outcome = RestoreInProcess(live, WriteBackup(description));
   EXPECT_FALSE(outcome.ok);
   EXPECT_THAT(outcome.log, StartsWith("Restore_Err_Handler: "));
   EXPECT_THAT(outcome.log, HasSubstr("'before"));

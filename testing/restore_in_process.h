@@ -1,0 +1,25 @@
+// The restore run in this process over the real database objects, with a host whose pauses take
+// no time and services that are only recorded.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace toverak {
+
+struct RestoreOutcome {
+  bool ok = false;
+  std::string progress;
+  std::string log;  // the run log: the error handler's entries, if any
+};
+
+// The restore of the backup at `backup` into the live database of the connection string
+// `target`.
+RestoreOutcome RestoreInProcess(const std::string& target, const std::filesystem::path& backup);
+
+// Every statement that a restore from `backup` sends to the live database, as toverak-check
+// lists them.
+std::vector<std::string> RestoreStatements(const std::filesystem::path& backup);
+
+}  // namespace toverak
