@@ -206,10 +206,10 @@ TEST_P(HostileValues, ArriveByteForByteAndChangeNoStatement) {
 }
 
 // A quoted literal cannot carry a NUL character. The statement goes to the driver whole, with
-// its length, but SQLite reads a statement only up to a NUL and PostgreSQL's protocol cannot
-// carry one: either way the database sees an unterminated literal and rejects the statement, and
-// the restore ends in its handler with the database's own message. Rows before it stay; nothing
-// after it runs.
+// its length, but SQLite and MariaDB's driver read a statement only up to a NUL and PostgreSQL's
+// protocol cannot carry one: either way the database sees an unterminated literal and rejects the
+// statement, and the restore ends in its handler with the database's own message. Rows before it
+// stay; nothing after it runs.
 TEST_P(HostileValues, ATextWithANulEndsTheRunWithTheDatabasesMessage) {
   const std::string live = MakeLive();
   nlohmann::json description = Fixture("narvel_backup");
