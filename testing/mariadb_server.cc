@@ -6,6 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "testing/product_folder.h"
 #include "testing/temp_folder.h"
@@ -19,6 +20,17 @@ namespace fs = std::filesystem;
 constexpr char kServerUser[] = "mysql";
 constexpr char kServer[] = "/usr/sbin/mariadbd";
 constexpr auto kStartLimit = std::chrono::seconds(60);
+// A small server, for the data folder's making and for the runs: a few MiB of log and buffers,
+// commits not waiting for the disk.
+const std::vector<std::string> kSmallServer = {
+    "--innodb-log-file-size=4M", "--innodb-buffer-pool-size=16M", "--innodb-doublewrite=0",
+    "--innodb-flush-log-at-trx-commit=0"};
+
+std::string Joined(const std::vector<std::string>& options) {
+  std::string text;
+  for (const std::string& option : options) text += " " + option;
+  return text;
+}
 
 }  // namespace
 
@@ -49,7 +61,8 @@ void MariaDbServer::Start() {
   if (!RunCommand(AsUser(kServerUser, "mariadb-install-db --no-defaults --datadir=" +
                                           (folder_ / "data").string() +
                                           " --auth-root-authentication-method=normal"
-                                          " --skip-test-db") +
+                                          " --skip-test-db" +
+                                          Joined(kSmallServer)) +
                   " >" + install_log.string() + " 2>&1")) {
     throw std::runtime_error("mariadb-install-db failed:\n" + ReadWholeFile(install_log));
   }
