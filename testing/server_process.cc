@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,18 +28,19 @@ const passwd& UserNamed(const std::string& user) {
   return *entry;
 }
 
-// In the child after fork: becomes `user`, sends its output to `output`, runs `arguments`.
-[[noreturn]] void BecomeServer(uid_t uid, gid_t gid, bool change_user,
-                               const std::vector<std::string>& arguments, const fs::path& output) {
-  const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+// In the child after fork, with async-signal-safe calls only: becomes `user` when
+// `change_user`, sends its output to `output`, runs `argv`.
+[[noreturn]] void BecomeServer(uid_t uid, gid_t gid, bool change_user, char* const* argv,
+                               const char* output) {
+  const int out = open(output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(out, STDERR_FILENO) < 0) _exit(126);
+  close(out);
   if (change_user && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) {
     _exit(126);
   }
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  execv(argv[0], argv.data());
+  // The server ends with the test process, even one that crashes.
+  if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) _exit(126);
+  execv(argv[0], argv);
   _exit(127);
 }
 
@@ -89,9 +91,12 @@ pid_t StartAsUser(const std::string& user, const std::vector<std::string>& argum
     uid = entry.pw_uid;
     gid = entry.pw_gid;
   }
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot start " + arguments.front());
-  if (child == 0) BecomeServer(uid, gid, change_user, arguments, output);
+  if (child == 0) BecomeServer(uid, gid, change_user, argv.data(), output.c_str());
   return child;
 }
 
