@@ -92,8 +92,9 @@ void PostgresServer::RunAsSuperuser(const std::string& database, const std::stri
                            folder_.string() + " -p " + std::to_string(port_) + " -U " + kSuperuser +
                            " -d " + database + " -f " + script.string() + " >" + output.string() +
                            " 2>&1";
-  if (!RunCommand(psql))
+  if (!RunCommand(psql)) {
     throw std::runtime_error("psql failed on " + sql + ":\n" + ReadWholeFile(output));
+  }
 }
 
 std::string PostgresServer::NewLiveDatabase() {
