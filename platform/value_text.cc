@@ -43,7 +43,7 @@ std::string ShortestText(Number number, int digits) {
   if (exponent < 0) return sign + "0." + std::string(size_t(-exponent - 1), '0') + significant;
   const size_t whole_digits = size_t(exponent) + 1;
   if (significant.size() < whole_digits) significant.append(whole_digits - significant.size(), '0');
-  if (significant.size() > whole_digits) significant.insert(whole_digits, ".");
+  if (significant.size() > whole_digits) significant.insert(significant.begin() + long(whole_digits), '.');
   return sign + significant;
 }
 
@@ -110,8 +110,16 @@ LocalDateTime DateFromTicks(int64_t ticks) {
   return DateFromDays(day < 0 ? day - time : day + time);
 }
 
+}  // namespace
+
+LocalDateTime DateTimeOf(const Date& date) {
+  return date.ticks ? DateFromTicks(*date.ticks) : DateFromDays(date.days);
+}
+
+namespace {
+
 std::string DateText(Date value) {
-  const LocalDateTime at = value.ticks ? DateFromTicks(*value.ticks) : DateFromDays(value.days);
+  const LocalDateTime at = DateTimeOf(value);
   const std::string date = Printf("%04d-%02d-%02d", at.year, at.month, at.day);
   const std::string time = Printf("%02d:%02d:%02d", at.hour, at.minute, at.second);
   const bool day_zero = at.year == 1899 && at.month == 12 && at.day == 30;

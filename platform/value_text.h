@@ -13,6 +13,10 @@ namespace toverak {
 // time of that earlier day.
 LocalDateTime DateFromDays(double days);
 
+// The calendar date and time of a date value, rounded to the nearest second: from its exact
+// time where it keeps one, else from its day number.
+LocalDateTime DateTimeOf(const Date& date);
+
 // The general text form of a value, with fixed settings: Null empty, text unchanged, whole
 // numbers in plain decimal, True / False, Single and Double with "." and no trailing zeros, to 7
 // and 15 significant digits where these read back as the same number and otherwise with the

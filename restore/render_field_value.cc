@@ -8,11 +8,16 @@ namespace toverak {
 namespace {
 
 std::string DateRuleText(const Date& date) {
-  const LocalDateTime at = DateFromDays(date.days);
+  const LocalDateTime at = DateTimeOf(date);
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", at.year, at.month, at.day,
                 at.hour, at.minute, at.second);
   return text;
+}
+
+// A Date/Time or a Date/Time Extended field.
+bool IsDateField(const Field& field) {
+  return field.Type() == ado_type::kDate || field.Type() == ado_type::kDBTimeStamp;
 }
 
 std::string QuotedText(const std::string& text) {
@@ -29,7 +34,7 @@ std::string QuotedText(const std::string& text) {
 std::string RenderFieldValue(Host& host, const Field& field, bool date_rule) {
   const Value value = field.GetValue();
   if (IsNull(value)) return "NULL";
-  if (date_rule && field.Type() == ado_type::kDate && std::holds_alternative<Date>(value)) {
+  if (date_rule && IsDateField(field) && std::holds_alternative<Date>(value)) {
     return QuotedText(DateRuleText(std::get<Date>(value)));
   }
   return QuotedText(host.ValueText(value));

@@ -126,20 +126,23 @@ TEST_F(RestoreTablesTest, ACompleteRunRestoresThePlanInOrderAndLogsNothing) {
 TEST_F(RestoreTablesTest, ValuesBecomeQuotedLiteralsWithNullsAndQuotesKeptIntact) {
   const Date midnight{44916.0};  // 21 December 2022
   const Date morning{44916.0 + (8 * 3600 + 58 * 60 + 21) / 86400.0};
+  // A Date/Time Extended value: 21 December 2022, 00:00:00.4 exactly.
+  const Date exact{44916.0, (693593 + 44916) * 864'000'000'000 + 4'000'000};
   backup_.tables["ATR_Nodes"] =
       FakeTable{{{"id", ado_type::kInteger},
                  {"name", ado_type::kVarWChar},
                  {"seen", ado_type::kDate},
                  {"added", ado_type::kDate},
+                 {"exact", ado_type::kDBTimeStamp},
                  {"note", ado_type::kVarWChar}},
-                {{int32_t(12), "O'Brien's ''router''", midnight, morning, Null{}}}};
+                {{int32_t(12), "O'Brien's ''router''", midnight, morning, exact, Null{}}}};
   backup_.tables["ATR_Users"] =
       FakeTable{{{"seen", ado_type::kDate}, {"admin", ado_type::kBoolean}}, {{midnight, true}}};
   Restore();
   ASSERT_EQ(ok_, -1);
   EXPECT_EQ(live_.executed[1],
             "INSERT INTO ATR_Nodes VALUES ('12', 'O''Brien''s ''''router''''', "
-            "'2022-12-21 00:00:00', '2022-12-21 08:58:21', NULL)");
+            "'2022-12-21 00:00:00', '2022-12-21 08:58:21', '2022-12-21 00:00:00', NULL)");
   EXPECT_EQ(live_.executed[5], "INSERT INTO ATR_Users VALUES ('2022-12-21', 'True')");
 }
 

@@ -1,15 +1,10 @@
 #include "testing/postgres_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+
+#include "testing/product_folder.h"
 
 namespace toverak {
 namespace {
@@ -17,7 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kSuperuser[] = "postgres";
-constexpr int kStartAttempts = 3;
 
 // The bin folder of the newest PostgreSQL that Debian installed.
 fs::path PostgresBin() {
@@ -34,43 +28,12 @@ fs::path PostgresBin() {
   return newest;
 }
 
-// A loopback port that nothing listens on just now.
-int FreeLoopbackPort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  const bool bound = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-  close(s);
-  if (!bound) throw std::runtime_error("no free loopback port");
-  return ntohs(address.sin_port);
-}
-
-bool Run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// A folder that the server's user owns: initdb refuses to run as root.
-fs::path NewServerFolder() {
-  std::string pattern = (fs::temp_directory_path() / "toverak-pg-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-  if (geteuid() == 0) {
-    const passwd* owner = getpwnam(kSuperuser);
-    if (!owner || chown(pattern.c_str(), owner->pw_uid, owner->pw_gid) != 0) {
-      throw std::runtime_error("cannot give the server folder to the postgres user");
-    }
-  }
-  return pattern;
-}
-
 }  // namespace
 
-PostgresServer::PostgresServer() : folder_(NewServerFolder()) {
+PostgresServer::PostgresServer(const std::string& settings)
+    : folder_(NewServerFolder("toverak-pg-", kSuperuser)) {
   try {
-    Start();
+    Start(settings);
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
@@ -79,8 +42,8 @@ PostgresServer::PostgresServer() : folder_(NewServerFolder()) {
 }
 
 PostgresServer::~PostgresServer() {
-  Run(ServerCommand("pg_ctl -D " + (folder_ / "data").string() + " -m immediate -w stop") +
-      " >/dev/null 2>&1");
+  RunCommand(ServerCommand("pg_ctl -D " + (folder_ / "data").string() + " -m immediate -w stop") +
+             " >/dev/null 2>&1");
   std::error_code ignored;
   fs::remove_all(folder_, ignored);
 }
@@ -90,25 +53,23 @@ PostgresServer& PostgresServer::Shared() {
   return server;
 }
 
-void PostgresServer::Start() {
+void PostgresServer::Start(const std::string& settings) {
   const std::string data = (folder_ / "data").string();
-  if (!Run(ServerCommand("initdb -D " + data + " -U " + kSuperuser +
-                         " -E UTF8 --locale=C.UTF-8 --auth-local=trust"
-                         " --auth-host=scram-sha-256 --no-sync") +
-           " >" + (folder_ / "initdb.log").string() + " 2>&1")) {
+  if (!RunCommand(ServerCommand("initdb -D " + data + " -U " + kSuperuser +
+                                " -E UTF8 --locale=C.UTF-8 --auth-local=trust"
+                                " --auth-host=scram-sha-256 --no-sync") +
+                  " >" + (folder_ / "initdb.log").string() + " 2>&1")) {
     throw std::runtime_error("initdb failed:\n" + ReadWholeFile(folder_ / "initdb.log"));
   }
-  // Another process may take the port between the choice and the start: try again.
-  bool started = false;
-  for (int attempt = 0; attempt < kStartAttempts && !started; ++attempt) {
-    port_ = FreeLoopbackPort();
-    const std::string options = "-p " + std::to_string(port_) + " -k " + folder_.string() +
-                                " -c listen_addresses=127.0.0.1 -c fsync=off";
-    started = Run(ServerCommand("pg_ctl -D " + data + " -l " + (folder_ / "server.log").string() +
-                                " -w -t 60 -o \"" + options + "\" start") +
-                  " >/dev/null 2>&1");
-  }
-  if (!started) throw std::runtime_error("the server did not start:\n" + Log());
+  port_ = StartOnFreePort([&](int port) {
+    const std::string options = "-p " + std::to_string(port) + " -k " + folder_.string() +
+                                " -c listen_addresses=127.0.0.1 -c fsync=off " + settings;
+    return RunCommand(ServerCommand("pg_ctl -D " + data + " -l " +
+                                    (folder_ / "server.log").string() + " -w -t 60 -o \"" +
+                                    options + "\" start") +
+                      " >/dev/null 2>&1");
+  });
+  if (port_ == 0) throw std::runtime_error("the server did not start:\n" + Log());
   RunAsSuperuser(kSuperuser, "CREATE ROLE " + user_ + " LOGIN PASSWORD '" + password_ + "'");
 }
 
@@ -131,13 +92,22 @@ void PostgresServer::RunAsSuperuser(const std::string& database, const std::stri
                            folder_.string() + " -p " + std::to_string(port_) + " -U " + kSuperuser +
                            " -d " + database + " -f " + script.string() + " >" + output.string() +
                            " 2>&1";
-  if (!Run(psql)) throw std::runtime_error("psql failed on " + sql + ":\n" + ReadWholeFile(output));
+  if (!RunCommand(psql)) {
+    throw std::runtime_error("psql failed on " + sql + ":\n" + ReadWholeFile(output));
+  }
+}
+
+std::string PostgresServer::NewLiveDatabase() {
+  const std::string name = NewDatabase();
+  RunAsSuperuser(name, FixtureText("live_schema_postgres.sql") +
+                           FixtureText("live_older_rows.sql") +
+                           "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + user_ +
+                           "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " + user_);
+  return name;
 }
 
 std::string PostgresServer::ServerCommand(const std::string& arguments) const {
-  const std::string command = (PostgresBin() / arguments).string();
-  if (geteuid() != 0) return command;
-  return std::string("su ") + kSuperuser + " -s /bin/sh -c '" + command + "'";
+  return AsUser(kSuperuser, (PostgresBin() / arguments).string());
 }
 
 std::string PostgresServer::Log() const { return ReadWholeFile(folder_ / "server.log"); }

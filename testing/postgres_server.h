@@ -5,17 +5,19 @@
 #include <filesystem>
 #include <string>
 
+#include "testing/server_process.h"
 #include "testing/temp_folder.h"
 
 namespace toverak {
 
-class PostgresServer {
+class PostgresServer : public LiveServer {
  public:
-  // Starts a new server; throws std::runtime_error, with the server's log, when it cannot.
-  PostgresServer();
+  // Starts a new server with the server `settings` ("-c name=value ..." of postgres) on top of
+  // the tests' own; throws std::runtime_error, with the server's log, when it cannot.
+  explicit PostgresServer(const std::string& settings = "");
   PostgresServer(const PostgresServer&) = delete;
   PostgresServer& operator=(const PostgresServer&) = delete;
-  ~PostgresServer();
+  ~PostgresServer() override;
 
   // The server of this test process, started on first use and stopped when the process ends.
   static PostgresServer& Shared();
@@ -23,15 +25,17 @@ class PostgresServer {
   int port() const { return port_; }
   const std::string& user() const { return user_; }
   const std::string& password() const { return password_; }
-  // The ODBC connection text for the database `name` through the PostgreSQL Unicode driver.
-  std::string OdbcText(const std::string& name) const;
-  // Creates a new, empty database owned by the test user and returns its name.
-  std::string NewDatabase();
-  // Runs `sql` in `database` as the server's superuser; throws with psql's output on failure.
-  void RunAsSuperuser(const std::string& database, const std::string& sql) const;
+  // Through the PostgreSQL Unicode driver.
+  std::string OdbcText(const std::string& name) const override;
+  // A database owned by the test user.
+  std::string NewDatabase() override;
+  // Through psql.
+  void RunAsSuperuser(const std::string& database, const std::string& sql) const override;
+  // The tables of live_schema_postgres.sql.
+  std::string NewLiveDatabase() override;
 
  private:
-  void Start();
+  void Start(const std::string& settings);
   std::string ServerCommand(const std::string& arguments) const;
   std::string Log() const;
 

@@ -21,6 +21,7 @@
 #include "restore/table_steps.h"
 #include "testing/dbus_systemd.h"
 #include "testing/jet_description.h"
+#include "testing/mariadb_server.h"
 #include "testing/postgres_server.h"
 #include "testing/product_folder.h"
 #include "testing/table_compare.h"
@@ -267,6 +268,21 @@ class EndToEnd : public testing::Test {
               BackupBits(description, "SecProfiles", 4));
   }
 
+  // A whole run into `live` from today's backup, made from `description`, takes the successful
+  // road: every live table holds the backup's rows, the event log as `event_log_query` reads it,
+  // and every service runs.
+  void ExpectSuccessfulRun(const std::string& live, const nlohmann::json& description,
+                           const std::string& event_log_query) {
+    SystemdOnPrivateBus bus(kRunningUnits);
+    product_.WriteNarvelMdb(true, live);
+    const std::filesystem::path backup = TodaysBackup(description);
+    const ProductRun run = product_.Run(TemplatePath());
+    EXPECT_EQ(run.status, 0) << run.console;
+    ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
+    ExpectRestored(live, backup, event_log_query);
+    ExpectUnits(bus, {"active", "active", "active"});
+  }
+
   void ExpectUnits(SystemdOnPrivateBus& bus, const std::vector<std::string>& states) {
     for (size_t i = 0; i < 3; ++i)
       EXPECT_EQ(bus.ActiveState(kServices[i]), states[i]) << kServices[i];
@@ -278,17 +294,10 @@ class EndToEnd : public testing::Test {
 
 // From an Access 2019 backup with every kind of column that a restore copies.
 TEST_F(EndToEnd, ASuccessfulRunIntoSqlite) {
-  SystemdOnPrivateBus bus(kRunningUnits);
   const std::string live = MakeSqliteLive(product_.backups() / "live.db");
   SqliteLines(live, kAddedSqliteColumns);
-  product_.WriteNarvelMdb(true, live);
   const nlohmann::json description = BackupWithEveryKindOfColumn();
-  const std::filesystem::path backup = TodaysBackup(description);
-
-  const ProductRun run = product_.Run(TemplatePath());
-  EXPECT_EQ(run.status, 0) << run.console;
-  ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
-  ExpectRestored(live, backup, "SELECT * FROM ATR_Log ORDER BY rowid");
+  ExpectSuccessfulRun(live, description, "SELECT * FROM ATR_Log ORDER BY rowid");
   ExpectExactNumbers(live, description);
   // The decimals in full, and the extended dates rounded to the second as a date is, forward
   // in time before 30 December 1899 too.
@@ -299,32 +308,24 @@ TEST_F(EndToEnd, ASuccessfulRunIntoSqlite) {
   EXPECT_EQ(exact, (std::vector<std::string>{"123456789012345678.1234567891|2021-06-14 22:45:12",
                                              "-0.0000000001|1899-12-29",
                                              "999999999999999999.9999999999|0100-01-01"}));
-  ExpectUnits(bus, {"active", "active", "active"});
 }
 
 TEST_F(EndToEnd, ASuccessfulRunIntoPostgres) {
-  SystemdOnPrivateBus bus(kRunningUnits);
   PostgresServer& server = PostgresServer::Shared();
-  const std::string name = server.NewDatabase();
-  for (const char* script : {"live_schema_postgres.sql", "live_older_rows.sql"}) {
-    server.RunAsSuperuser(name, FixtureText(script));
-  }
-  server.RunAsSuperuser(name, "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
-                                  "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " +
-                                  server.user() + ";");
   // Booleans come back as truth values rather than as the characters 1 and 0.
-  const std::string live = server.OdbcText(name) + ";BoolsAsChar=0";
-  product_.WriteNarvelMdb(true, live);
+  const std::string live = server.OdbcText(server.NewLiveDatabase()) + ";BoolsAsChar=0";
   const nlohmann::json description = BackupWithExactNumbers();
-  const std::filesystem::path backup = TodaysBackup(description);
-
-  const ProductRun run = product_.Run(TemplatePath());
-  EXPECT_EQ(run.status, 0) << run.console;
-  ExpectLogLines(run.log, SuccessfulRoad(backup.string()));
-  ExpectRestored(live, backup,
-                 "SELECT logged_at, node_id, severity, message FROM ATR_Log ORDER BY log_id");
+  ExpectSuccessfulRun(live, description,
+                      "SELECT logged_at, node_id, severity, message FROM ATR_Log ORDER BY log_id");
   ExpectExactNumbers(live, description);
-  ExpectUnits(bus, {"active", "active", "active"});
+}
+
+// The backup's Windows paths end in a backslash: they arrive as they are, and the statement goes
+// on after them.
+TEST_F(EndToEnd, ASuccessfulRunIntoMariaDb) {
+  MariaDbServer& server = MariaDbServer::Shared();
+  ExpectSuccessfulRun(server.OdbcText(server.NewLiveDatabase()), Fixture("narvel_backup"),
+                      "SELECT logged_at, node_id, severity, message FROM ATR_Log ORDER BY log_id");
 }
 
 TEST_F(EndToEnd, AProductNotOnSqlEndsAtOnceAndTouchesNothing) {

@@ -379,12 +379,7 @@ void ExpectLeftInTheMiddleOfMibObjects(const std::string& live,
 TEST_F(Faults, TheLiveServerStoppedInTheMiddleOfATable) {
   SystemdOnPrivateBus bus(kRunningUnits);
   PostgresServer server;
-  const std::string name = server.NewDatabase();
-  server.RunAsSuperuser(
-      name, FixtureText("live_schema_postgres.sql") + FixtureText("live_older_rows.sql") +
-                "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
-                "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " + server.user() + ";");
-  const std::string live = server.OdbcText(name);
+  const std::string live = server.OdbcText(server.NewLiveDatabase());
   const std::vector<std::string> before = Counts(live);
   product_.WriteNarvelMdb(true, live);
   TodaysBackup(BackupWithManyMibObjects());

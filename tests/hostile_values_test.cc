@@ -1,17 +1,18 @@
-// Hostile texts restored from a backup into SQLite and PostgreSQL: every byte arrives as it
-// left the backup, and no value changes what a statement does.
+// Hostile texts restored from a backup into SQLite, PostgreSQL (also with backslash escapes in
+// its literals by default) and MariaDB: every byte arrives as it left the backup, and no value
+// changes what a statement does.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "platform/fake/fake_host.h"
-#include "platform/fake/fake_service_manager.h"
 #include "platform/posix/posix_env.h"
-#include "restore/restore_tables.h"
 #include "testing/jet_writer.h"
+#include "testing/mariadb_server.h"
 #include "testing/postgres_server.h"
 #include "testing/product_folder.h"
+#include "testing/restore_in_process.h"
 #include "testing/temp_folder.h"
 
 namespace toverak {
@@ -20,9 +21,11 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-// Texts of at most 64 characters that end a literal early, escape its end, join statements,
-// break lines, look like parameters or ODBC escapes, or need more than 16 bits a character,
-// when written naively.
+// Texts of at most 64 characters that end a literal early, escape its end or a character,
+// join statements, break lines, look like parameters or ODBC escapes, or need more than 16 bits
+// a character, when written naively. Each is restored beside the next one: a Windows path is
+// followed by a value that, after a literal whose end a backslash escaped, reads as an
+// expression.
 const std::vector<std::string> kHostileTexts = {
     "'",
     "''",
@@ -33,6 +36,10 @@ const std::vector<std::string> kHostileTexts = {
     "C:\\Narvel\\Backups\\",
     "\\",
     "\\'",
+    "\\\\",
+    "\\N",
+    "D:\\Narvel\\Backups\\",
+    ", CURRENT_USER()) -- ",
     "two\r\nlines",
     "lone\rcarriage return",
     "\r\n",
@@ -93,28 +100,6 @@ nlohmann::json HostileBackup() {
   return description;
 }
 
-struct RestoreOutcome {
-  bool ok = false;
-  std::string progress;
-  std::string log;
-};
-
-// The restore of the backup at `backup` into `target`, in this process, over the real database
-// objects and a host whose pauses take no time.
-RestoreOutcome Restore(const std::string& target, const std::filesystem::path& backup) {
-  FakeHost host;
-  std::unique_ptr<Database> database = NewPosixDatabase();
-  FakeServiceManager services;
-  Program program{Env{host, *database, services}, host.executable_folder};
-  program.TargetConnString = target;
-  int16_t restore_ok = 0;
-  RestoreOutcome outcome;
-  RestoreTables(program, backup.string(), restore_ok, outcome.progress);
-  outcome.ok = restore_ok != 0;
-  outcome.log = host.files[host.executable_folder + "/Toverak.log"];
-  return outcome;
-}
-
 // Every row of `query` on `target`, each value as the database gives it: texts byte for byte,
 // Null as "<null>", other values in their general text form.
 std::vector<std::vector<std::string>> Rows(const std::string& target, const std::string& query) {
@@ -137,25 +122,38 @@ std::vector<std::vector<std::string>> Rows(const std::string& target, const std:
   return table;
 }
 
-class HostileValues : public ::testing::TestWithParam<std::string> {
+// A kind of live database: its server (none for SQLite files) and the column that orders the
+// event log as it was inserted.
+struct LiveKind {
+  const char* name;
+  LiveServer* (*server)();
+  const char* event_order;
+};
+
+void PrintTo(const LiveKind& kind, std::ostream* out) { *out << kind.name; }
+
+LiveServer* SharedPostgres() { return &PostgresServer::Shared(); }
+LiveServer* SharedMariaDb() { return &MariaDbServer::Shared(); }
+
+// A PostgreSQL server that reads backslashes in '...' as escapes, as older installations do.
+LiveServer* PostgresWithEscapes() {
+  static PostgresServer server("-c standard_conforming_strings=off");
+  return &server;
+}
+
+class HostileValues : public ::testing::TestWithParam<LiveKind> {
  protected:
-  // A live database of the 13 tables with their older rows, on the backend of the parameter.
+  // A live database of the 13 tables with their older rows, of the kind of the parameter.
   std::string MakeLive() {
-    if (GetParam() == "sqlite") {
-      for (const char* script : {"live_schema_sqlite.sql", "live_older_rows.sql"}) {
-        const std::string command = "sqlite3 '" + sqlite_.path().string() + "' < " +
-                                    TOVERAK_SOURCE_DIR + "/testing/fixtures/" + script;
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-      }
-      return sqlite_.OdbcText();
+    if (LiveServer* server = GetParam().server ? GetParam().server() : nullptr) {
+      return server->OdbcText(server->NewLiveDatabase());
     }
-    PostgresServer& server = PostgresServer::Shared();
-    const std::string name = server.NewDatabase();
-    server.RunAsSuperuser(
-        name, FixtureText("live_schema_postgres.sql") + FixtureText("live_older_rows.sql") +
-                  "GRANT ALL ON ALL TABLES IN SCHEMA public TO " + server.user() +
-                  "; GRANT ALL ON ALL SEQUENCES IN SCHEMA public TO " + server.user() + ";");
-    return server.OdbcText(name);
+    for (const char* script : {"live_schema_sqlite.sql", "live_older_rows.sql"}) {
+      const std::string command = "sqlite3 '" + sqlite_.path().string() + "' < " +
+                                  TOVERAK_SOURCE_DIR + "/testing/fixtures/" + script;
+      EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    return sqlite_.OdbcText();
   }
   std::filesystem::path WriteBackup(const nlohmann::json& description) {
     const std::filesystem::path path = folder_.path() / "NarvelBackup_2024-05-01.mdb";
@@ -169,7 +167,7 @@ class HostileValues : public ::testing::TestWithParam<std::string> {
 
 TEST_P(HostileValues, ArriveByteForByteAndChangeNoStatement) {
   const std::string live = MakeLive();
-  const RestoreOutcome outcome = Restore(live, WriteBackup(HostileBackup()));
+  const RestoreOutcome outcome = RestoreInProcess(live, WriteBackup(HostileBackup()));
   ASSERT_TRUE(outcome.ok) << outcome.log;
   EXPECT_EQ(outcome.log, "");
 
@@ -187,9 +185,9 @@ TEST_P(HostileValues, ArriveByteForByteAndChangeNoStatement) {
 
   std::vector<std::vector<std::string>> events;
   for (const std::string& text : kHostileTexts) events.push_back({text});
-  EXPECT_EQ(Rows(live, "SELECT message FROM ATR_Log ORDER BY " +
-                           std::string(GetParam() == "sqlite" ? "rowid" : "log_id")),
-            events);
+  EXPECT_EQ(
+      Rows(live, std::string("SELECT message FROM ATR_Log ORDER BY ") + GetParam().event_order),
+      events);
 
   // The attacks are plain values: every user is there, every other column of the merged row is
   // the backup's.
@@ -208,17 +206,17 @@ TEST_P(HostileValues, ArriveByteForByteAndChangeNoStatement) {
 }
 
 // A quoted literal cannot carry a NUL character. The statement goes to the driver whole, with
-// its length, but SQLite reads a statement only up to a NUL and PostgreSQL's protocol cannot
-// carry one: either way the database sees an unterminated literal and rejects the statement, and
-// the restore ends in its handler with the database's own message. Rows before it stay; nothing
-// after it runs.
+// its length, but SQLite and MariaDB's driver read a statement only up to a NUL and PostgreSQL's
+// protocol cannot carry one: either way the database sees an unterminated literal and rejects the
+// statement, and the restore ends in its handler with the database's own message. Rows before it
+// stay; nothing after it runs.
 TEST_P(HostileValues, ATextWithANulEndsTheRunWithTheDatabasesMessage) {
   const std::string live = MakeLive();
   nlohmann::json description = Fixture("narvel_backup");
   for (auto& table : description["tables"]) {
     if (table["name"] == "CustomMenus") table["rows"][1][1] = std::string("before\0after", 12);
   }
-  const RestoreOutcome outcome = Restore(live, WriteBackup(description));
+  const RestoreOutcome outcome = RestoreInProcess(live, WriteBackup(description));
   EXPECT_FALSE(outcome.ok);
   EXPECT_THAT(outcome.log, StartsWith("Restore_Err_Handler: "));
   EXPECT_THAT(outcome.log, HasSubstr("'before"));
@@ -231,8 +229,13 @@ TEST_P(HostileValues, ATextWithANulEndsTheRunWithTheDatabasesMessage) {
       << "a table after the failing one was touched";
 }
 
-INSTANTIATE_TEST_SUITE_P(IntoBoth, HostileValues, ::testing::Values("sqlite", "postgres"),
-                         [](const auto& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Into, HostileValues,
+                         ::testing::Values(LiveKind{"Sqlite", nullptr, "rowid"},
+                                           LiveKind{"Postgres", SharedPostgres, "log_id"},
+                                           LiveKind{"PostgresWithEscapes", PostgresWithEscapes,
+                                                    "log_id"},
+                                           LiveKind{"MariaDb", SharedMariaDb, "log_id"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace toverak

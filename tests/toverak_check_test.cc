@@ -16,8 +16,11 @@ struct CheckRun {
   std::string output;
 };
 
-CheckRun RunCheck(const std::string& arguments) {
-  const std::string command = std::string(TOVERAK_CHECK) + " " + arguments + " 2>&1";
+// Runs toverak-check with `arguments`, each quoted for the shell.
+CheckRun RunCheck(const std::vector<std::string>& arguments) {
+  std::string command = TOVERAK_CHECK;
+  for (const std::string& argument : arguments) command.append(" '").append(argument) += "'";
+  command += " 2>&1";
   std::FILE* pipe = popen(command.c_str(), "r");
   CheckRun run{-1, ""};
   char buffer[4096];
@@ -40,7 +43,7 @@ class ToverakCheck : public testing::Test {
 
 TEST_F(ToverakCheck, AGoodBackupPassesAndListsEveryTable) {
   const std::string backup = Write(Fixture("narvel_backup"));
-  const CheckRun run = RunCheck("'" + backup + "'");
+  const CheckRun run = RunCheck({backup});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("ATR_Nodes: present, 3 rows\n"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("Settings: present, every listed column, 1 row\n"), std::string::npos);
@@ -51,7 +54,7 @@ TEST_F(ToverakCheck, AGoodBackupPassesAndListsEveryTable) {
 
 TEST_F(ToverakCheck, StatementsAreTheRestoresOwn) {
   const std::string backup = Write(Fixture("narvel_backup"));
-  const CheckRun run = RunCheck("--statements '" + backup + "'");
+  const CheckRun run = RunCheck({"--statements", backup});
   EXPECT_EQ(run.status, 0) << run.output;
   for (const char* statement :
        {"DELETE FROM ATR_Nodes\n",
@@ -67,14 +70,14 @@ TEST_F(ToverakCheck, StatementsAreTheRestoresOwn) {
 TEST_F(ToverakCheck, BrokenBackupsFailNamingTheTableOrColumnAtFault) {
   nlohmann::json without_log = Fixture("narvel_backup");
   without_log["tables"].erase(without_log["tables"].size() - 1);
-  CheckRun run = RunCheck("'" + Write(without_log) + "'");
+  CheckRun run = RunCheck({Write(without_log)});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("ATR_Log: missing"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("would fail: Restore_Err_Handler: "), std::string::npos);
 
   nlohmann::json without_column = Fixture("narvel_backup");
   without_column["tables"][8]["columns"][12]["name"] = "write_community";
-  run = RunCheck("'" + Write(without_column) + "'");
+  run = RunCheck({Write(without_column)});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("DiscAgt: present, missing columns: writecomm, 1 row"),
             std::string::npos)
@@ -82,7 +85,7 @@ TEST_F(ToverakCheck, BrokenBackupsFailNamingTheTableOrColumnAtFault) {
 
   nlohmann::json empty_settings = Fixture("narvel_backup");
   empty_settings["tables"][4]["rows"] = nlohmann::json::array();
-  run = RunCheck("'" + Write(empty_settings) + "'");
+  run = RunCheck({Write(empty_settings)});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("Settings: present, every listed column, no row to restore from"),
             std::string::npos)
@@ -91,22 +94,22 @@ TEST_F(ToverakCheck, BrokenBackupsFailNamingTheTableOrColumnAtFault) {
 
 TEST_F(ToverakCheck, AFileThatIsNoBackupFails) {
   const std::filesystem::path junk = temp_.Write("junk.mdb", std::string(8192, 'x'));
-  const CheckRun run = RunCheck("'" + junk.string() + "'");
+  const CheckRun run = RunCheck({junk.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("would fail: Restore_Err_Handler: "), std::string::npos) << run.output;
-  EXPECT_EQ(RunCheck("").status, 2);
+  EXPECT_EQ(RunCheck({}).status, 2);
 }
 
 TEST_F(ToverakCheck, HelpAndVersionEndAtOnceAndAWrongCommandLineFails) {
-  const CheckRun version = RunCheck("--version");
+  const CheckRun version = RunCheck({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(std::regex_match(version.output, std::regex(R"(toverak-check \d+\.\d+\.\d+\n)")))
       << version.output;
-  const CheckRun help = RunCheck("--help");
+  const CheckRun help = RunCheck({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.output.starts_with("usage: toverak-check [--statements] BACKUP\n"))
       << help.output;
-  const CheckRun two_backups = RunCheck("a.mdb b.mdb");
+  const CheckRun two_backups = RunCheck({"a.mdb", "b.mdb"});
   EXPECT_EQ(two_backups.status, 2);
   EXPECT_TRUE(two_backups.output.starts_with("usage: ")) << two_backups.output;
 }

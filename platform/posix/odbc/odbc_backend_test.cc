@@ -1,4 +1,5 @@
-// The live database through unixODBC, against real SQLite files and a real PostgreSQL server.
+// The live database through unixODBC, against real SQLite files and a real PostgreSQL server;
+// MariaDB's session mode against a real MariaDB server.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 
 #include "platform/error.h"
 #include "platform/posix/backend.h"
+#include "platform/posix/odbc/session_mode.h"
+#include "testing/mariadb_server.h"
 #include "testing/postgres_server.h"
 
 namespace toverak {
@@ -61,10 +64,12 @@ class SqliteDatabase : public LiveDatabase {
   SqliteFile file_;
 };
 
-class PostgresDatabase : public LiveDatabase {
+// A new database on the shared server of the kind `Server`.
+template <typename Server>
+class ServerDatabase : public LiveDatabase {
  public:
   std::string OdbcText() override {
-    PostgresServer& server = PostgresServer::Shared();
+    Server& server = Server::Shared();
     if (name_.empty()) name_ = server.NewDatabase();
     return server.OdbcText(name_);
   }
@@ -72,6 +77,9 @@ class PostgresDatabase : public LiveDatabase {
  private:
   std::string name_;
 };
+
+using PostgresDatabase = ServerDatabase<PostgresServer>;
+using MariaDbDatabase = ServerDatabase<MariaDbServer>;
 
 struct Engine {
   const char* name;
@@ -251,6 +259,22 @@ TEST_F(PostgresBackend, ColumnsHaveAdoTypesAndTypedValues) {
                                         Date{(13 * 3600 + 45 * 60 + 30) / 86400.0}, guid,
                                         Bytes{0x00, 0xFF}, std::string("ab ")}));
   EXPECT_EQ(all[1], std::vector<Value>(12, Null{}));
+}
+
+// The session reads a backslash as itself and keeps the server's other modes; the statement that
+// adds the mode leaves no stray comma when the session has none.
+TEST(MariaDbBackend, SessionReadsBackslashesAsWrittenAndKeepsItsOtherModes) {
+  MariaDbDatabase database;
+  auto db = OpenOdbcBackend(database.OdbcText(), 5);
+  const auto mode = [&] { return AllRows(*db->Execute("SELECT @@SESSION.sql_mode, 'C:\\'")); };
+  EXPECT_EQ(mode(), (std::vector<std::vector<Value>>{
+                        {std::string("NO_BACKSLASH_ESCAPES,STRICT_TRANS_TABLES,"
+                                     "ERROR_FOR_DIVISION_BY_ZERO,NO_AUTO_CREATE_USER,"
+                                     "NO_ENGINE_SUBSTITUTION"),
+                         std::string("C:\\")}}));
+  db->Execute("SET SESSION sql_mode = ''");
+  db->Execute(*SessionModeStatement("MariaDB"));
+  EXPECT_EQ(mode()[0][0], Value(std::string("NO_BACKSLASH_ESCAPES")));
 }
 
 }  // namespace

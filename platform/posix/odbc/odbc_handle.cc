@@ -1,11 +1,13 @@
 #include "platform/posix/odbc/odbc_handle.h"
 
 #include "platform/error.h"
+#include "platform/posix/odbc/session_mode.h"
 
 namespace toverak {
 namespace {
 
 constexpr SQLSMALLINT kMessageRoom = 1024;
+constexpr SQLSMALLINT kNameRoom = 256;
 
 SQLCHAR* Text(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
@@ -83,7 +85,21 @@ std::vector<Diagnostic> OdbcSession::Connect(const std::string& odbc_text, int32
   connection_.Check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
                                       reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0),
                     "Turning on autocommit");
+  EnterSessionMode();
   return diagnostics;
+}
+
+void OdbcSession::EnterSessionMode() const {
+  std::string name(kNameRoom, '\0');
+  SQLSMALLINT length = 0;
+  connection_.Check(SQLGetInfo(connection_.get(), SQL_DBMS_NAME, name.data(), kNameRoom, &length),
+                    "Asking the driver which database it reached");
+  name.resize(std::min<size_t>(size_t(length), kNameRoom - 1));
+  std::optional<std::string> statement = SessionModeStatement(name);
+  if (!statement) return;
+  const OdbcHandle handle(SQL_HANDLE_STMT, connection_.get());
+  handle.Check(SQLExecDirect(handle.get(), Text(*statement), SQLINTEGER(statement->size())),
+               "Setting the session mode");
 }
 
 }  // namespace toverak

@@ -42,12 +42,16 @@ class OdbcSession {
   ~OdbcSession();
 
   // Connects to what `odbc_text` describes, without prompting, waiting at most
-  // `login_timeout` seconds (0: the driver's own limit); returns the diagnostics of a success
-  // with information; throws RaisedError with the driver's message when it fails.
+  // `login_timeout` seconds (0: the driver's own limit), and puts the session into the mode in
+  // which literals read as written (session_mode.h); returns the diagnostics of the login when
+  // it succeeded with information; throws RaisedError with the driver's or the database's
+  // message when any of it fails.
   std::vector<Diagnostic> Connect(const std::string& odbc_text, int32_t login_timeout);
   const OdbcHandle& connection() const { return connection_; }
 
  private:
+  void EnterSessionMode() const;
+
   OdbcHandle environment_;
   OdbcHandle connection_;
   bool connected_ = false;
