@@ -3,7 +3,8 @@
 
 namespace toverak {
 
-// Runs the whole job on this build's platform and ends the process with its exit status; `argc` and `argv` are main's.
+// Runs the whole job on this build's platform and ends the process with its exit status; `argc` and
+// `argv` are main's.
 void RunToverak(int argc, char** argv);
 
 }  // namespace toverak

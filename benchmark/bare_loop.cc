@@ -5,10 +5,10 @@
 #include <chrono>
 #include <fstream>
 
-#include "platform/error.h"
-#include "platform/posix/posix_env.h"
 #include "app/backup_check.h"
 #include "benchmark/restore_ways.h"
+#include "platform/error.h"
+#include "platform/posix/posix_env.h"
 
 namespace toverak {
 namespace {

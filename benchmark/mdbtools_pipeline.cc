@@ -2,8 +2,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "restore/restore_tables.h"
 #include "benchmark/restore_ways.h"
+#include "restore/restore_tables.h"
 
 namespace toverak {
 namespace {

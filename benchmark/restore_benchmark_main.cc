@@ -13,13 +13,13 @@
 #include <optional>
 #include <stdexcept>
 
-#include "restore/restore_tables.h"
 #include "benchmark/benchmark_backup.h"
 #include "benchmark/benchmark_options.h"
 #include "benchmark/benchmark_report.h"
 #include "benchmark/child_run.h"
 #include "benchmark/live_database.h"
 #include "benchmark/restore_ways.h"
+#include "restore/restore_tables.h"
 
 namespace toverak {
 namespace {

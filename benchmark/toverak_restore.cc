@@ -1,10 +1,10 @@
 // The first way: toverak's own restore.
 #include <chrono>
 
-#include "platform/posix/posix_env.h"
-#include "restore/restore_tables.h"
 #include "benchmark/measured_env.h"
 #include "benchmark/restore_ways.h"
+#include "platform/posix/posix_env.h"
+#include "restore/restore_tables.h"
 #include "testing/temp_folder.h"
 
 namespace toverak {

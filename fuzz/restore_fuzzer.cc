@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/backup_check.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/posix/posix_env.h"
-#include "app/backup_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace toverak;

@@ -43,7 +43,8 @@ std::string ShortestText(Number number, int digits) {
   if (exponent < 0) return sign + "0." + std::string(size_t(-exponent - 1), '0') + significant;
   const size_t whole_digits = size_t(exponent) + 1;
   if (significant.size() < whole_digits) significant.append(whole_digits - significant.size(), '0');
-  if (significant.size() > whole_digits) significant.insert(significant.begin() + long(whole_digits), '.');
+  if (significant.size() > whole_digits)
+    significant.insert(significant.begin() + long(whole_digits), '.');
   return sign + significant;
 }
 

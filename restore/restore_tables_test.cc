@@ -30,6 +30,22 @@ const char* const kPlanTables[] = {"ATR_Nodes", "ATR_NodeGroups", "ATR_Users",  
                                    "DiscAgt",   "ScanRange",      "CustomMenus", "SecProfiles",
                                    "ATR_Log"};
 
+// The UPDATE of Settings from a row that SingleRow made, but for two of its values.
+std::string SettingsUpdate(const std::string& backup_path, const std::string& del_info) {
+  return "UPDATE Settings SET ProgVersion = 'ProgVersion-value',"
+         "SkipActionsOnFirstPoll = 'SkipActionsOnFirstPoll-value',"
+         "DropTrapsUnkSources = 'DropTrapsUnkSources-value',"
+         "LogUserAckEvent = 'LogUserAckEvent-value',ExportEventLog = 'ExportEventLog-value',"
+         "DelHistoryOlderThan = 'DelHistoryOlderThan-value',"
+         "ScheduledBackup = 'ScheduledBackup-value',BackupHour = 'BackupHour-value',"
+         "DelBakOlderThan = 'DelBakOlderThan-value',BackupPath = " +
+         backup_path +
+         ",DebugMode = 'DebugMode-value',LastUsedDevId = 'LastUsedDevId-value',"
+         "LastUsedUserId = 'LastUsedUserId-value',LastUsedFiltId = 'LastUsedFiltId-value',"
+         "DropTrapsPollDisabled = 'DropTrapsPollDisabled-value',DelInfoOlderThan = " +
+         del_info;
+}
+
 FakeTable SingleRow(const std::vector<std::string>& columns) {
   FakeTable table;
   std::vector<Value> row;
@@ -50,8 +66,7 @@ FakeTable TwoColumns(int rows) {
 class RestoreTablesTest : public testing::Test {
  protected:
   RestoreTablesTest()
-      : live_(fake_.database.AddSource(kLive)),
-        backup_(fake_.database.AddSource(kBackup)) {
+      : live_(fake_.database.AddSource(kLive)), backup_(fake_.database.AddSource(kBackup)) {
     fake_.program.TargetConnString = kLive;
     for (const char* table : kWholeTables) backup_.tables[table] = TwoColumns(1);
     backup_.tables["Settings"] = SingleRow(SettingsColumns());
@@ -91,18 +106,7 @@ TEST_F(RestoreTablesTest, ACompleteRunRestoresThePlanInOrderAndLogsNothing) {
   for (const char* table : kPlanTables) {
     const std::string name = table;
     if (name == "Settings") {
-      expected.push_back(
-          "UPDATE Settings SET ProgVersion = 'ProgVersion-value',"
-          "SkipActionsOnFirstPoll = 'SkipActionsOnFirstPoll-value',"
-          "DropTrapsUnkSources = 'DropTrapsUnkSources-value',"
-          "LogUserAckEvent = 'LogUserAckEvent-value',ExportEventLog = 'ExportEventLog-value',"
-          "DelHistoryOlderThan = 'DelHistoryOlderThan-value',"
-          "ScheduledBackup = 'ScheduledBackup-value',BackupHour = 'BackupHour-value',"
-          "DelBakOlderThan = 'DelBakOlderThan-value',BackupPath = 'BackupPath-value',"
-          "DebugMode = 'DebugMode-value',LastUsedDevId = 'LastUsedDevId-value',"
-          "LastUsedUserId = 'LastUsedUserId-value',LastUsedFiltId = 'LastUsedFiltId-value',"
-          "DropTrapsPollDisabled = 'DropTrapsPollDisabled-value',"
-          "DelInfoOlderThan = 'DelInfoOlderThan-value'");
+      expected.push_back(SettingsUpdate("'BackupPath-value'", "'DelInfoOlderThan-value'"));
     } else if (name == "DiscAgt") {
       expected.push_back(kDiscAgtUpdate);
     } else if (name == "ATR_Log") {
@@ -157,18 +161,7 @@ TEST_F(RestoreTablesTest, TheMergeWritesTheListedColumnsOfTheFirstRow) {
   backup_.tables["Settings"] = settings;
   Restore();
   ASSERT_EQ(ok_, -1);
-  EXPECT_EQ(live_.executed[8],
-            "UPDATE Settings SET ProgVersion = 'ProgVersion-value',"
-            "SkipActionsOnFirstPoll = 'SkipActionsOnFirstPoll-value',"
-            "DropTrapsUnkSources = 'DropTrapsUnkSources-value',"
-            "LogUserAckEvent = 'LogUserAckEvent-value',ExportEventLog = 'ExportEventLog-value',"
-            "DelHistoryOlderThan = 'DelHistoryOlderThan-value',"
-            "ScheduledBackup = 'ScheduledBackup-value',BackupHour = 'BackupHour-value',"
-            "DelBakOlderThan = 'DelBakOlderThan-value',BackupPath = NULL,"
-            "DebugMode = 'DebugMode-value',LastUsedDevId = 'LastUsedDevId-value',"
-            "LastUsedUserId = 'LastUsedUserId-value',LastUsedFiltId = 'LastUsedFiltId-value',"
-            "DropTrapsPollDisabled = 'DropTrapsPollDisabled-value',"
-            "DelInfoOlderThan = '2022-12-21 12:00:00'");
+  EXPECT_EQ(live_.executed[8], SettingsUpdate("NULL", "'2022-12-21 12:00:00'"));
   EXPECT_EQ(live_.executed[15], kDiscAgtUpdate);
 }
 
@@ -245,8 +238,7 @@ TEST_F(RestoreTablesTest, ABackupWithoutATableLeavesThatLiveTableEmpty) {
 }
 
 TEST_F(RestoreTablesTest, ABackupThatCannotBeOpenedKeepsTheCallersProgress) {
-  fake_.database.Source(kBackup).open_error =
-      "Unrecognized database format";
+  fake_.database.Source(kBackup).open_error = "Unrecognized database format";
   Restore();
   EXPECT_EQ(ok_, 0);
   EXPECT_EQ(progress_, "from the caller");

@@ -8,8 +8,6 @@
 namespace toverak {
 namespace {
 
-
-
 class ProductServicesTest : public testing::Test {
  protected:
   void Install(const std::string& name, int32_t state) {

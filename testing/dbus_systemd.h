@@ -1,7 +1,7 @@
 // A private system-type D-Bus bus with a stand-in of systemd's service manager on it
 // (python3-dbusmock's "systemd" template, its unit methods replaced by testing/
-// systemd_standin.py, which also starts the bus), for the length of one test. While it lives, DBUS_SYSTEM_BUS_ADDRESS names
-// the bus, in this process and in the processes that it starts.
+// systemd_standin.py, which also starts the bus), for the length of one test. While it lives,
+// DBUS_SYSTEM_BUS_ADDRESS names the bus, in this process and in the processes that it starts.
 #pragma once
 
 #include <sys/types.h>

@@ -31,9 +31,9 @@ fs::path PostgresBin() {
 }  // namespace
 
 PostgresServer::PostgresServer(const std::string& settings)
-    : folder_(NewServerFolder("toverak-pg-", kSuperuser)) {
+    : folder_(NewServerFolder("toverak-pg-", kSuperuser)), settings_(settings) {
   try {
-    Start(settings);
+    Start();
   } catch (...) {
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
@@ -42,8 +42,7 @@ PostgresServer::PostgresServer(const std::string& settings)
 }
 
 PostgresServer::~PostgresServer() {
-  RunCommand(ServerCommand("pg_ctl -D " + (folder_ / "data").string() + " -m immediate -w stop") +
-             " >/dev/null 2>&1");
+  RunCommand(StopCommand());
   std::error_code ignored;
   fs::remove_all(folder_, ignored);
 }
@@ -53,7 +52,29 @@ PostgresServer& PostgresServer::Shared() {
   return server;
 }
 
-void PostgresServer::Start(const std::string& settings) {
+std::string PostgresServer::StopCommand() const {
+  return ServerCommand("pg_ctl -D " + (folder_ / "data").string() + " -m immediate -w stop") +
+         " >/dev/null 2>&1";
+}
+
+bool PostgresServer::StartOn(int port) const {
+  const std::string options = "-p " + std::to_string(port) + " -k " + folder_.string() +
+                              " -c listen_addresses=127.0.0.1 -c fsync=off " + settings_;
+  return RunCommand(ServerCommand("pg_ctl -D " + (folder_ / "data").string() + " -l " +
+                                  (folder_ / "server.log").string() + " -w -t 60 -o \"" + options +
+                                  "\" start") +
+                    " >/dev/null 2>&1");
+}
+
+void PostgresServer::StopAbruptly() {
+  if (!RunCommand(StopCommand())) throw std::runtime_error("the server did not stop:\n" + Log());
+}
+
+void PostgresServer::StartAgain() {
+  if (!StartOn(port_)) throw std::runtime_error("the server did not start again:\n" + Log());
+}
+
+void PostgresServer::Start() {
   const std::string data = (folder_ / "data").string();
   if (!RunCommand(ServerCommand("initdb -D " + data + " -U " + kSuperuser +
                                 " -E UTF8 --locale=C.UTF-8 --auth-local=trust"
@@ -61,14 +82,7 @@ void PostgresServer::Start(const std::string& settings) {
                   " >" + (folder_ / "initdb.log").string() + " 2>&1")) {
     throw std::runtime_error("initdb failed:\n" + ReadWholeFile(folder_ / "initdb.log"));
   }
-  port_ = StartOnFreePort([&](int port) {
-    const std::string options = "-p " + std::to_string(port) + " -k " + folder_.string() +
-                                " -c listen_addresses=127.0.0.1 -c fsync=off " + settings;
-    return RunCommand(ServerCommand("pg_ctl -D " + data + " -l " +
-                                    (folder_ / "server.log").string() + " -w -t 60 -o \"" +
-                                    options + "\" start") +
-                      " >/dev/null 2>&1");
-  });
+  port_ = StartOnFreePort([&](int port) { return StartOn(port); });
   if (port_ == 0) throw std::runtime_error("the server did not start:\n" + Log());
   RunAsSuperuser(kSuperuser, "CREATE ROLE " + user_ + " LOGIN PASSWORD '" + password_ + "'");
 }

@@ -34,12 +34,20 @@ class PostgresServer : public LiveServer {
   // The tables of live_schema_postgres.sql.
   std::string NewLiveDatabase() override;
 
+  // Stops the server at once, as a crash would, and starts it again on the same port; both
+  // throw when the server does not follow.
+  void StopAbruptly();
+  void StartAgain();
+
  private:
-  void Start(const std::string& settings);
+  void Start();
+  bool StartOn(int port) const;
+  std::string StopCommand() const;
   std::string ServerCommand(const std::string& arguments) const;
   std::string Log() const;
 
   std::filesystem::path folder_;
+  std::string settings_;
   int port_ = 0;
   std::string user_ = "toverak";
   std::string password_ = "Pw-toverak-1";

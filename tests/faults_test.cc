@@ -305,32 +305,6 @@ TEST(HungBus, OpeningTheManagerGivesUpAfterTheCallTimeOut) {
   EXPECT_LT(took.count(), 5);
 }
 
-// The newest PostgreSQL's pg_ctl, run as the server's own user when this process is root.
-std::string PgCtl(const std::string& arguments) {
-  fs::path newest;
-  for (const auto& entry : fs::directory_iterator("/usr/lib/postgresql")) {
-    if (fs::exists(entry.path() / "bin/pg_ctl") &&
-        std::atoi(entry.path().filename().c_str()) > std::atoi(newest.filename().c_str())) {
-      newest = entry.path();
-    }
-  }
-  const std::string command = (newest / "bin/pg_ctl").string() + " " + arguments;
-  if (geteuid() != 0) return command;
-  return "su postgres -s /bin/sh -c '" + command + "'";
-}
-
-// The folder of the server that listens on `port`: the one that holds its socket.
-fs::path ServerFolder(int port) {
-  const std::string socket = ".s.PGSQL." + std::to_string(port);
-  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
-    if (entry.path().filename().string().starts_with("toverak-pg-") &&
-        fs::exists(entry.path() / socket)) {
-      return entry.path();
-    }
-  }
-  return {};
-}
-
 // A whole-table copy of many rows in the middle of the plan: MibObjects.
 nlohmann::json BackupWithManyMibObjects() {
   nlohmann::json description = Fixture("narvel_backup");
@@ -383,15 +357,11 @@ TEST_F(Faults, TheLiveServerStoppedInTheMiddleOfATable) {
   const std::vector<std::string> before = Counts(live);
   product_.WriteNarvelMdb(true, live);
   TodaysBackup(BackupWithManyMibObjects());
-  const fs::path folder = ServerFolder(server.port());
-  ASSERT_FALSE(folder.empty());
 
   RunningProduct running = product_.Start(TemplatePath());
   ASSERT_TRUE(running.WaitForLog("Starting Restore...", 1, 60));
   WaitForRows(live, "MibObjects", 2000);
-  const std::string data = (folder / "data").string();
-  ASSERT_EQ(std::system((PgCtl("-D " + data + " -m immediate -w stop") + " >/dev/null").c_str()),
-            0);
+  server.StopAbruptly();
   const ProductRun run = running.Finish();
 
   EXPECT_EQ(run.status, 5) << run.console;
@@ -405,13 +375,7 @@ TEST_F(Faults, TheLiveServerStoppedInTheMiddleOfATable) {
   ExpectUnits(bus, {"inactive", "inactive", "inactive"});
 
   // Up again, the server shows what the run left.
-  ASSERT_EQ(
-      std::system((PgCtl("-D " + data + " -l " + (folder / "server.log").string() +
-                         " -w -t 60 -o \"-p " + std::to_string(server.port()) + " -k " +
-                         folder.string() + " -c listen_addresses=127.0.0.1 -c fsync=off\" start") +
-                   " >/dev/null")
-                      .c_str()),
-      0);
+  server.StartAgain();
   ExpectLeftInTheMiddleOfMibObjects(live, before);
 }
 

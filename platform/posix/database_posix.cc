@@ -67,9 +67,7 @@ class EmptyFields : public Fields {
   const Field& Item(const std::string&) const override { throw NoItem(); }
 
  private:
-  static RaisedError NoItem() {
-    return RaisedError(ado_error::kItemNotFound);
-  }
+  static RaisedError NoItem() { return RaisedError(ado_error::kItemNotFound); }
 };
 
 class PosixRecordset : public Recordset {

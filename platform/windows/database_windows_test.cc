@@ -9,9 +9,9 @@
 #include "platform/error.h"
 #include "platform/fake/fake_database.h"
 #include "platform/fake/fake_service_manager.h"
-#include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
 #include "restore/table_steps.h"
+#include "testing/windows/test_support.h"
 
 namespace toverak {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "platform/error.h"
 #include "platform/windows/host_windows.h"
+#include "platform/windows/windows_env.h"
 #include "testing/temp_folder.h"
 #include "testing/windows/test_support.h"
-#include "platform/windows/windows_env.h"
 
 namespace toverak {
 namespace {

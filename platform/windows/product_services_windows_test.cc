@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/fake/fake_database.h"
+#include "platform/windows/windows_env.h"
+#include "services/product_services.h"
 #include "testing/service_log.h"
 #include "testing/temp_folder.h"
 #include "testing/windows/test_support.h"
-#include "platform/windows/windows_env.h"
-#include "services/product_services.h"
 
 namespace toverak {
 namespace {

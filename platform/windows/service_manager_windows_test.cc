@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "testing/windows/test_support.h"
 #include "platform/windows/windows_env.h"
+#include "testing/windows/test_support.h"
 
 namespace toverak {
 namespace {

@@ -134,7 +134,6 @@ std::string TestProgramsFolder() {
   return module.substr(0, module.rfind('\\'));
 }
 
-
 TestService::TestService(const std::string& name, ServiceBehaviour behaviour) : name_(name) {
   manager_ = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   if (!manager_) Fail("Cannot open the service manager");

@@ -20,8 +20,7 @@ WORD SubsystemOf(const std::string& executable) {
 
 TEST(ToverakProgramTest, IsAProgramWithoutAConsoleAndTheCheckAConsoleProgram) {
   EXPECT_EQ(SubsystemOf(TestProgramsFolder() + "\\toverak.exe"), IMAGE_SUBSYSTEM_WINDOWS_GUI);
-  EXPECT_EQ(SubsystemOf(TestProgramsFolder() + "\\toverak-check.exe"),
-            IMAGE_SUBSYSTEM_WINDOWS_CUI);
+  EXPECT_EQ(SubsystemOf(TestProgramsFolder() + "\\toverak-check.exe"), IMAGE_SUBSYSTEM_WINDOWS_CUI);
 }
 
 // Wine has no Jet provider, so the check reports ADO's own reason why the backup cannot be

@@ -1,8 +1,9 @@
-#include "platform/posix/access/access_backend.h"
+#include "platform/posix/backend.h"
 
 #include <algorithm>
 #include <vector>
 
+#include "platform/ado_errors.h"
 #include "platform/error.h"
 #include "platform/posix/access/access_file.h"
 #include "platform/posix/access/access_text.h"
@@ -11,13 +12,10 @@
 namespace toverak {
 namespace {
 
-const char kNoCurrentRow[] =
-    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-    "requires a current record.";
-const char kItemNotFound[] =
-    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
-const char kObjectClosed[] = "Operation is not allowed when the object is closed.";
-const char kObjectOpen[] = "Operation is not allowed when the object is open.";
+using ado_error::kItemNotFound;
+using ado_error::kNoCurrentRow;
+using ado_error::kObjectClosed;
+using ado_error::kObjectOpen;
 // What Jet answers when a query names a column that the table lacks.
 const char kUnknownName[] = "No value given for one or more required parameters.";
 

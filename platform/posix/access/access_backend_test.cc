@@ -1,5 +1,5 @@
 // The Access reader over a file that Access itself made, and over damaged copies of it.
-#include "platform/posix/access/access_backend.h"
+#include "platform/posix/backend.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

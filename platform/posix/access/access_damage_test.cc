@@ -12,7 +12,7 @@
 #include <tuple>
 
 #include "platform/error.h"
-#include "platform/posix/access/access_backend.h"
+#include "platform/posix/backend.h"
 #include "testing/jet_writer.h"
 #include "testing/temp_folder.h"
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <unordered_set>
 
+#include "platform/ado_errors.h"
 #include "platform/error.h"
 #include "platform/posix/access/access_text.h"
 #include "platform/posix/access/column_definition.h"
@@ -56,11 +57,6 @@ DefinitionLayout DefinitionLayoutOf(const MdbHandle& mdb) {
   layout.column_number_offset = format.col_num_offset;
   layout.extended_flags = mdb.f->jet_version != MDB_VER_JET3;
   return layout;
-}
-
-std::string MissingTable(const std::string& name) {
-  return "The Microsoft Jet database engine cannot find the input table or query '" + name +
-         "'. Make sure it exists and that its name is spelled correctly.";
 }
 
 // The page size that the first bytes of `path` announce; throws unless they are the header of
@@ -372,7 +368,7 @@ TableReader::TableReader(std::shared_ptr<const AccessFile> file, uint32_t defini
       name_(table),
       definition_page_(definition_page),
       outside_bytes_allowed_(file_->file_size_) {
-  if (definition_page == 0) throw RaisedError(MissingTable(table));
+  if (definition_page == 0) throw RaisedError(ado_error::MissingTable(table));
   table_ = file_->ReadDefinition(definition_page, table, data_pages_, columns_);
 }
 

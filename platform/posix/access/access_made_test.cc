@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/posix/access/access_backend.h"
+#include "platform/posix/backend.h"
 #include "platform/posix/odbc/odbc_types.h"
 #include "platform/value_text.h"
 #include "testing/table_compare.h"

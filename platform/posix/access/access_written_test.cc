@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/posix/access/access_backend.h"
+#include "platform/posix/backend.h"
 #include "testing/jet_writer.h"
 #include "testing/table_compare.h"
 #include "testing/temp_folder.h"

@@ -1,6 +1,7 @@
 // The live database through the unixODBC driver manager, with the narrow (UTF-8) API.
 #include <memory>
 
+#include "platform/ado_errors.h"
 #include "platform/error.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/odbc/odbc_handle.h"
@@ -40,7 +41,7 @@ std::unique_ptr<OdbcHandle> OdbcBackend::StatementHandle() {
 }
 
 std::unique_ptr<Recordset> OdbcBackend::Execute(const std::string& statement) {
-  if (!session_) throw RaisedError("Operation is not allowed when the object is closed.");
+  if (!session_) throw RaisedError(ado_error::kObjectClosed);
   std::unique_ptr<OdbcHandle> handle = StatementHandle();
   std::string text = statement;
   const SQLRETURN result = SQLExecDirect(handle->get(), reinterpret_cast<SQLCHAR*>(text.data()),

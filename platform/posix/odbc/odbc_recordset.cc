@@ -2,17 +2,12 @@
 
 #include <optional>
 
+#include "platform/ado_errors.h"
 #include "platform/error.h"
 
 namespace toverak {
 namespace {
 
-const char kNoCurrentRow[] =
-    "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
-    "requires a current record.";
-const char kClosed[] = "Operation is not allowed when the object is closed.";
-const char kNoSuchItem[] =
-    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
 // Long texts and bytes arrive in pieces of this size.
 constexpr size_t kPieceSize = 8192;
 
@@ -91,7 +86,8 @@ Value Converted(const std::optional<From>& value, Convert convert) {
 Value OdbcField::GetValue() const { return recordset_.ValueAt(position_); }
 
 const Field& OdbcFields::Item(int32_t position) const {
-  if (position < 0 || size_t(position) >= fields_.size()) throw RaisedError(kNoSuchItem);
+  if (position < 0 || size_t(position) >= fields_.size())
+    throw RaisedError(ado_error::kItemNotFound);
   return fields_[size_t(position)];
 }
 
@@ -99,7 +95,7 @@ const Field& OdbcFields::Item(const std::string& name) const {
   for (const OdbcField& field : fields_) {
     if (EqualsNoCase(field.Name(), name)) return field;
   }
-  throw RaisedError(kNoSuchItem);
+  throw RaisedError(ado_error::kItemNotFound);
 }
 
 OdbcRecordset::OdbcRecordset(std::shared_ptr<OdbcSession> session,
@@ -115,12 +111,12 @@ void OdbcRecordset::Open(const std::string&, Connection&, int32_t, int32_t, int3
 }
 
 void OdbcRecordset::MoveNext() {
-  if (Eof()) throw RaisedError(kNoCurrentRow);
+  if (Eof()) throw RaisedError(ado_error::kNoCurrentRow);
   Fetch();
 }
 
 void OdbcRecordset::Close() {
-  if (!statement_) throw RaisedError(kClosed);
+  if (!statement_) throw RaisedError(ado_error::kObjectClosed);
   row_.clear();
   fields_.fields().clear();
   statement_.reset();
@@ -129,7 +125,7 @@ void OdbcRecordset::Close() {
 }
 
 Value OdbcRecordset::ValueAt(size_t position) const {
-  if (Eof()) throw RaisedError(kNoCurrentRow);
+  if (Eof()) throw RaisedError(ado_error::kNoCurrentRow);
   return row_.at(position);
 }
 

@@ -12,7 +12,6 @@
 namespace toverak {
 namespace {
 
-
 // One open service of the manager, both handles closed at the end.
 class OpenedService {
  public:
@@ -161,7 +160,6 @@ class ProductUnitsTest : public testing::Test {
   std::unique_ptr<ServiceManager> manager_;
   Program program_{Env{host_, database_, *manager_}, "/opt/narvel"};
 };
-
 
 TEST_F(ProductUnitsTest, AllRunningAreStoppedAndStartedAgain) {
   SystemdOnPrivateBus bus(
