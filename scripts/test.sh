@@ -16,4 +16,4 @@ cmake --build --preset release-werror
 scripts/check-embedding.sh
 scripts/windows-tests.sh
 scripts/fuzz.sh --ci
-scripts/package-tests.sh
+scripts/package-tests.sh release-werror
