@@ -35,13 +35,7 @@ std::string Joined(const std::vector<std::string>& options) {
 }  // namespace
 
 MariaDbServer::MariaDbServer() : folder_(NewServerFolder("toverak-mariadb-", kServerUser)) {
-  try {
-    Start();
-  } catch (...) {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-    throw;
-  }
+  StartInFolder(folder_, [this] { Start(); });
 }
 
 MariaDbServer::~MariaDbServer() {

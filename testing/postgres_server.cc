@@ -32,13 +32,7 @@ fs::path PostgresBin() {
 
 PostgresServer::PostgresServer(const std::string& settings)
     : folder_(NewServerFolder("toverak-pg-", kSuperuser)), settings_(settings) {
-  try {
-    Start();
-  } catch (...) {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-    throw;
-  }
+  StartInFolder(folder_, [this] { Start(); });
 }
 
 PostgresServer::~PostgresServer() {

@@ -107,6 +107,16 @@ void KillAndWait(pid_t process) {
   }
 }
 
+void StartInFolder(const std::filesystem::path& folder, const std::function<void()>& start) {
+  try {
+    start();
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    throw;
+  }
+}
+
 int StartOnFreePort(const std::function<bool(int port)>& start) {
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     const int port = FreeLoopbackPort();

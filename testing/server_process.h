@@ -55,4 +55,7 @@ void KillAndWait(pid_t process);
 // may take the port between the choice and the start. Returns the port, or 0.
 int StartOnFreePort(const std::function<bool(int port)>& start);
 
+// Runs `start`; when it throws, removes the server's `folder` and passes the failure on.
+void StartInFolder(const std::filesystem::path& folder, const std::function<void()>& start);
+
 }  // namespace toverak
