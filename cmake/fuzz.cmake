@@ -7,7 +7,7 @@ endif()
 
 set(fuzz_flags -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
     -fno-omit-frame-pointer)
-foreach(library IN ITEMS toverak_core toverak_platform)
+foreach(library IN ITEMS toverak_core toverak_platform toverak_check)
   target_compile_options(${library} PRIVATE ${fuzz_flags})
 endforeach()
 
@@ -15,7 +15,7 @@ endforeach()
 target_compile_options(toverak_platform PRIVATE -Wno-c99-extensions)
 
 add_library(toverak_fuzz_support STATIC fuzz/fuzz_support.cc)
-target_link_libraries(toverak_fuzz_support PUBLIC toverak_platform)
+target_link_libraries(toverak_fuzz_support PUBLIC toverak_check toverak_platform)
 target_compile_options(toverak_fuzz_support PRIVATE ${fuzz_flags})
 
 foreach(target IN ITEMS open table query restore settings)
