@@ -111,14 +111,6 @@ LocalDateTime DateFromTicks(int64_t ticks) {
   return DateFromDays(day < 0 ? day - time : day + time);
 }
 
-}  // namespace
-
-LocalDateTime DateTimeOf(const Date& date) {
-  return date.ticks ? DateFromTicks(*date.ticks) : DateFromDays(date.days);
-}
-
-namespace {
-
 std::string DateText(Date value) {
   const LocalDateTime at = DateTimeOf(value);
   const std::string date = Printf("%04d-%02d-%02d", at.year, at.month, at.day);
@@ -166,6 +158,10 @@ LocalDateTime DateFromDays(double days) {
   at.minute = int(second / 60 % 60);
   at.second = int(second % 60);
   return at;
+}
+
+LocalDateTime DateTimeOf(const Date& date) {
+  return date.ticks ? DateFromTicks(*date.ticks) : DateFromDays(date.days);
 }
 
 std::string GeneralText(const Value& value) {
